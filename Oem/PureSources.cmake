@@ -1,0 +1,5 @@
+# Plain C++ text logic with no platform header: part of Oem.dll and also built natively.
+set(OEM_PURE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/exports/AsciiText.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/exports/CarrierIdReply.cpp
+)

@@ -1,0 +1,10 @@
+#include "CarrierIdReply.h"
+
+#include "AsciiText.h"
+
+int ParseCurrentCarrierId(const std::string& upperCasedReply) {
+    std::string field = AsciiText::FieldBetween(upperCasedReply, "+GTCURCAR:", "\r\nOK\r\n");
+    const size_t comma = field.find(',');
+    if (comma != std::string::npos) field.erase(comma);
+    return AsciiText::AtoiLike(AsciiText::KeepDigits(field));
+}

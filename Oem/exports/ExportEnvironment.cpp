@@ -1,0 +1,23 @@
+#include "ExportEnvironment.h"
+
+#include "../tools/GetToolObject.h"
+#include "../tools/ToolIds.h"
+
+ModuleGlobals& Module() {
+    static ModuleGlobals globals;
+    return globals;
+}
+
+IGlobalTools::IMbimChannel* NewChannelFromFactory() {
+    void* channel = nullptr;
+    GetToolObject(ToolIds::IMbimChannel, &channel);
+    return static_cast<IGlobalTools::IMbimChannel*>(channel);
+}
+
+ExportEnvironment ProcessEnvironment() {
+    ExportEnvironment environment;
+    environment.log = Module().moduleLog;
+    environment.exportLock = Module().exportLock;
+    environment.newChannel = &NewChannelFromFactory;
+    return environment;
+}

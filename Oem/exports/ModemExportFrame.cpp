@@ -1,0 +1,45 @@
+#include "ModemExportFrame.h"
+
+const wchar_t kAtDeviceServiceId[] = L"{ffffffff-abca-4b11-a4e2-f2fc87f94488}";
+
+namespace {
+constexpr std::uint32_t kAtCommandId = 1;
+}
+
+ModemExportFrame::ModemExportFrame(const ExportEnvironment& environment) : environment_(environment) {
+    if (environment_.exportLock) ::WaitForSingleObject(environment_.exportLock, INFINITE);
+}
+
+ModemExportFrame::~ModemExportFrame() {
+    ReleaseChannel();
+    if (environment_.exportLock) ::ReleaseMutex(environment_.exportLock);
+}
+
+IGlobalTools::IMbimChannel* ModemExportFrame::OpenChannel(const ChannelLines& lines) {
+    channel_ = environment_.newChannel ? environment_.newChannel() : nullptr;
+    if (channel_ == nullptr) {
+        if (lines.noChannel) Log(0, lines.noChannel);
+        return nullptr;
+    }
+    if (channel_->Open() != 0) {
+        if (lines.openFailed) Log(lines.openFailedLevel, lines.openFailed);
+        ReleaseChannel();
+        return nullptr;
+    }
+    if (lines.openSucceeded) Log(2, lines.openSucceeded);
+    return channel_;
+}
+
+HRESULT ModemExportFrame::Execute(const std::string& command, std::string* reply) {
+    if (channel_ == nullptr) return E_FAIL;
+    return channel_->ExecuteCmd(command.data(), static_cast<std::uint32_t>(command.size()), reply, nullptr,
+                                kAtDeviceServiceId, kAtCommandId);
+}
+
+void ModemExportFrame::ReleaseChannel() {
+    if (channel_) {
+        IGlobalTools::IMbimChannel* channel = channel_;
+        channel_ = nullptr;
+        channel->Release();
+    }
+}

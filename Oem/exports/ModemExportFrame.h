@@ -1,0 +1,59 @@
+#pragma once
+// The frame every export that talks to the modem runs in: the export lock held from the
+// first step to the last, one channel obtained, opened and released within the call, and no
+// exception past the export boundary.
+
+#include <cstdint>
+#include <string>
+
+#include "ExportEnvironment.h"
+
+// The module-log lines an export writes around getting its channel; null means no line.
+struct ChannelLines {
+    const char* noChannel = nullptr;   // level 0
+    const char* openFailed = nullptr;  // at openFailedLevel
+    int openFailedLevel = 0;
+    const char* openSucceeded = nullptr;  // level 2
+};
+
+class ModemExportFrame {
+public:
+    // Waits for the export lock without time-out; an abandoned lock is taken like a free one.
+    explicit ModemExportFrame(const ExportEnvironment& environment);
+    // Releases a channel still held, then the export lock.
+    ~ModemExportFrame();
+    ModemExportFrame(const ModemExportFrame&) = delete;
+    ModemExportFrame& operator=(const ModemExportFrame&) = delete;
+
+    // Gets a channel and opens it, writing the given lines. Null when there is no channel or
+    // Open failed; a channel whose Open failed is released at once.
+    IGlobalTools::IMbimChannel* OpenChannel(const ChannelLines& lines);
+
+    // One AT command on the AT-over-MBIM device service, command id 1, no parser.
+    HRESULT Execute(const std::string& command, std::string* reply);
+
+    void ReleaseChannel();
+
+    template <typename... Args>
+    void Log(int level, const char* format, Args... args) const {
+        environment_.Log(level, format, args...);
+    }
+
+private:
+    const ExportEnvironment& environment_;
+    IGlobalTools::IMbimChannel* channel_ = nullptr;
+};
+
+// Runs an export's body; an exception that escapes it (the frame's scoped parts have let go
+// of the channel and the lock by then) becomes the failure result.
+template <typename Result, typename Body>
+Result GuardExport(Result failure, Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        return failure;
+    }
+}
+
+// The AT-over-MBIM device service the commands travel on.
+extern const wchar_t kAtDeviceServiceId[];

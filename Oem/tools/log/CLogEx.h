@@ -1,0 +1,19 @@
+#pragma once
+
+#include "../IGlobalTools.h"
+#include "LogWriter.h"
+
+// A log object of its own; the module log of the exports is one. Its file is the host
+// executable's name followed by "Ex.log" until SetLogFile names another for good.
+class CLogEx : public IGlobalTools::ILogEx {
+public:
+    CLogEx();
+
+    void SetLogFile(const char* path) override;
+    void WriteLog(int level, const char* format, ...) override;
+    void Release() override;
+
+private:
+    LogWriter writer_;
+    volatile LONG pathGiven_ = 0;
+};

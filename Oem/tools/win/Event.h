@@ -1,0 +1,30 @@
+#pragma once
+
+#include <windows.h>
+
+#include "ScopedHandle.h"
+
+// An unnamed Win32 event with default security.
+class Event {
+public:
+    enum class Reset { Auto, Manual };
+
+    explicit Event(Reset kind, bool initiallySet = false)
+        : handle_(::CreateEventW(nullptr, kind == Reset::Manual, initiallySet, nullptr)) {}
+
+    bool valid() const { return handle_.valid(); }
+    HANDLE get() const { return handle_.get(); }
+    void Set() {
+        if (handle_) ::SetEvent(handle_.get());
+    }
+    void Reset() {
+        if (handle_) ::ResetEvent(handle_.get());
+    }
+    // The wait's own result: WAIT_OBJECT_0 when signalled, WAIT_FAILED without an event.
+    DWORD Wait(DWORD milliseconds) const {
+        return handle_ ? ::WaitForSingleObject(handle_.get(), milliseconds) : WAIT_FAILED;
+    }
+
+private:
+    ScopedHandle handle_;
+};

@@ -1,0 +1,227 @@
+// The log tools as the library uses them: configured by ksconfig.ini beside the host
+// executable (this test program), writing below C:\ProgramData of the test prefix.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/LogFiles.h"
+#include "support/TestFiles.h"
+#include "tools/GetToolObject.h"
+#include "tools/IGlobalTools.h"
+#include "tools/ToolIds.h"
+#include "tools/log/CInstallLog.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+struct LogExDeleter {
+    void operator()(IGlobalTools::ILogEx* log) const { log->Release(); }
+};
+using LogExPtr = std::unique_ptr<IGlobalTools::ILogEx, LogExDeleter>;
+
+LogExPtr NewLogEx() {
+    void* object = nullptr;
+    GetToolObject(ToolIds::ILogEx, &object);
+    return LogExPtr(static_cast<IGlobalTools::ILogEx*>(object));
+}
+
+struct SharedLogHold {
+    IGlobalTools::ILog* log = nullptr;
+    SharedLogHold() {
+        void* object = nullptr;
+        GetToolObject(ToolIds::ILog, &object);
+        log = static_cast<IGlobalTools::ILog*>(object);
+    }
+    ~SharedLogHold() { log->Release(); }
+};
+
+// Which of a level-0 and a level-2 line reach the file for each "LOG_LV".
+struct LevelRow {
+    const char* name;
+    std::string configuredLevel;  // empty: key missing
+    bool levelZeroWritten;
+    bool levelTwoWritten;
+};
+
+class LogLevelTest : public ::testing::TestWithParam<LevelRow> {};
+
+TEST_P(LogLevelTest, WritesLinesTheLevelAdmits) {
+    const LevelRow& row = GetParam();
+    TestLogFolder folder(row.configuredLevel, std::string("LevelTest_") + row.name);
+    {
+        LogExPtr moduleLog = NewLogEx();
+        moduleLog->WriteLog(0, "level zero line");
+        moduleLog->WriteLog(2, "level two line");
+    }
+    SharedLogHold shared;
+    shared.log->WriteLog(0, "shared level zero");
+    shared.log->WriteLog(2, "shared level two");
+
+    std::vector<std::string> expectedModule, expectedShared;
+    if (row.levelZeroWritten) {
+        expectedModule.push_back("level zero line");
+        expectedShared.push_back("shared level zero");
+    }
+    if (row.levelTwoWritten) {
+        expectedModule.push_back("level two line");
+        expectedShared.push_back("shared level two");
+    }
+    const bool anyLine = row.levelZeroWritten || row.levelTwoWritten;
+    EXPECT_EQ(TestFiles::Exists(folder.Folder()), anyLine) << "folder created only for a written line";
+    if (anyLine) {
+        EXPECT_EQ(folder.ModuleMessages(), expectedModule);
+        EXPECT_EQ(folder.SharedMessages(), expectedShared);
+    }
+}
+
+const LevelRow kLevelRows[] = {
+    {"KeyMissing", "", false, false}, {"LevelMinusOne", "-1", false, false}, {"LevelZero", "0", true, false},
+    {"LevelOne", "1", true, false},   {"LevelTwo", "2", true, true},         {"LevelNine", "9", true, true},
+};
+INSTANTIATE_TEST_SUITE_P(Levels, LogLevelTest, ::testing::ValuesIn(kLevelRows),
+                         [](const ::testing::TestParamInfo<LevelRow>& info) { return std::string(info.param.name); });
+
+TEST(LogTools, NoConfigurationFileWritesNothingAndCreatesNoFolder) {
+    TestFiles::RemoveConfig();
+    const std::string defaultFolder = TestFiles::CommonAppData() + "Kestovan R470 Driver Package\\";
+    TestFiles::RemoveTree(defaultFolder);
+    LogExPtr log = NewLogEx();
+    log->WriteLog(0, "nothing");
+    log->WriteLog(2, "nothing");
+    EXPECT_FALSE(TestFiles::Exists(defaultFolder));
+}
+
+TEST(LogTools, LevelMinusOneLineIsWrittenWithoutKey) {
+    TestLogFolder folder("", "MinusOneLine");
+    NewLogEx()->WriteLog(-1, "always");
+    EXPECT_THAT(folder.ModuleMessages(), ElementsAre("always"));
+}
+
+TEST(LogTools, LevelChangeTakesEffectWithTheNextLine) {
+    TestLogFolder folder("0", "LevelChange");
+    LogExPtr log = NewLogEx();
+    log->WriteLog(2, "dropped");
+    folder.SetLevel("2");
+    log->WriteLog(2, "kept");
+    folder.SetLevel("");
+    log->WriteLog(0, "dropped again");
+    EXPECT_THAT(folder.ModuleMessages(), ElementsAre("kept"));
+}
+
+TEST(LogTools, LineHasPrefixAndTextModeLineEnds) {
+    TestLogFolder folder("2", "LineFormat");
+    NewLogEx()->WriteLog(2, "reply %s", "+GTCURCAR: 5\r\n\r\nOK\r\n");
+    const std::string content = TestFiles::ReadAll(folder.ModuleLogPath());
+    const auto lines = TestLogFolder::ParseLines(content);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_FALSE(lines[0].prefix.empty()) << content;
+    const std::string expectedPid =
+        "[" + std::to_string(::GetCurrentProcessId()) + "] [" + std::to_string(::GetCurrentThreadId()) + "] ";
+    EXPECT_EQ(lines[0].prefix.rfind(expectedPid, 0), 0u) << lines[0].prefix;
+    // Every line feed becomes CR LF on disk; carriage returns stay as they were.
+    const std::string tail = content.substr(lines[0].prefix.size());
+    EXPECT_EQ(tail, "reply +GTCURCAR: 5\r\r\n\r\r\nOK\r\r\n\r\n");
+}
+
+TEST(LogTools, PercentTextInArgumentsIsStoredLiterally) {
+    TestLogFolder folder("2", "PercentText");
+    NewLogEx()->WriteLog(2, "Response %s", "%s %d %n 100%");
+    EXPECT_THAT(folder.ModuleMessages(), ElementsAre("Response %s %d %n 100%"));
+}
+
+TEST(LogTools, OverlongMessageIsCutAtTheBufferLimit) {
+    TestLogFolder folder("2", "Overlong");
+    const std::string huge(100000, 'x');
+    NewLogEx()->WriteLog(2, "%s", huge.c_str());
+    const auto messages = folder.ModuleMessages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages[0].size(), 16383u);
+}
+
+TEST(LogTools, ModuleAndSharedLogsWriteTwoFilesInOneFolder) {
+    TestLogFolder folder("2", "TwoFiles");
+    NewLogEx()->WriteLog(2, "module");
+    SharedLogHold shared;
+    shared.log->WriteLog(2, "shared");
+    EXPECT_THAT(folder.ModuleMessages(), ElementsAre("module"));
+    EXPECT_THAT(folder.SharedMessages(), ElementsAre("shared"));
+}
+
+TEST(LogTools, TwoLevelLogPathWithMissingParentWritesNothing) {
+    TestLogFolder folder("2", "MissingParent\\Child");
+    NewLogEx()->WriteLog(0, "lost");
+    EXPECT_FALSE(TestFiles::Exists(TestFiles::CommonAppData() + "MissingParent"));
+}
+
+TEST(LogTools, SetLogFileOnLogExKeepsTheGivenPathForGood) {
+    TestLogFolder folder("2", "GivenPath");
+    const std::string given = TestFiles::ExecutableFolder() + "given.log";
+    ::DeleteFileA(given.c_str());
+    LogExPtr log = NewLogEx();
+    log->SetLogFile(given.c_str());
+    log->WriteLog(2, "first");
+    log->WriteLog(2, "second");
+    EXPECT_THAT(TestLogFolder::Messages(given), ElementsAre("first", "second"));
+    EXPECT_FALSE(TestFiles::Exists(folder.Folder())) << "no folder derived after SetLogFile";
+    ::DeleteFileA(given.c_str());
+}
+
+TEST(LogTools, SetLogFileOnSharedLogIsOverriddenByDerivation) {
+    TestLogFolder folder("2", "SharedGivenPath");
+    const std::string given = TestFiles::ExecutableFolder() + "shared-given.log";
+    ::DeleteFileA(given.c_str());
+    SharedLogHold shared;
+    shared.log->SetLogFile(given.c_str());
+    shared.log->WriteLog(2, "derived");
+    EXPECT_FALSE(TestFiles::Exists(given));
+    EXPECT_THAT(folder.SharedMessages(), ElementsAre("derived"));
+}
+
+TEST(LogTools, EightThreadsWritingAtOnceKeepEveryLineWhole) {
+    TestLogFolder folder("2", "EightThreads");
+    LogExPtr log = NewLogEx();
+    constexpr int kThreads = 8;
+    constexpr int kLinesEach = 40;
+    const std::string body(300, 'b');
+    std::atomic<bool> go{false};
+    std::vector<std::thread> writers;
+    for (int t = 0; t < kThreads; ++t) {
+        writers.emplace_back([&, t] {
+            while (!go) std::this_thread::yield();
+            for (int i = 0; i < kLinesEach; ++i) log->WriteLog(2, "T%d L%d %s", t, i, body.c_str());
+        });
+    }
+    go = true;
+    for (auto& writer : writers) writer.join();
+    const auto lines = TestLogFolder::ParseLines(TestFiles::ReadAll(folder.ModuleLogPath()));
+    ASSERT_EQ(lines.size(), static_cast<size_t>(kThreads * kLinesEach));
+    std::vector<int> perThread(kThreads, 0);
+    for (const auto& line : lines) {
+        int t = -1, i = -1;
+        char rest[400] = {};
+        ASSERT_FALSE(line.prefix.empty());
+        ASSERT_EQ(sscanf(line.message.c_str(), "T%d L%d %399s", &t, &i, rest), 3) << line.message;
+        EXPECT_EQ(rest, body);
+        EXPECT_EQ(i, perThread[t]++) << "lines of one thread keep their order";
+    }
+}
+
+TEST(LogTools, InstallLogWritesItsOwnPrefixToItsOwnFile) {
+    TestFiles::ScopedConfig config("2");
+    const std::string path = TestFiles::CommonAppData() + "KestovanLog\\logs\\KestoMBIMcommand.log";
+    ::DeleteFileA(path.c_str());
+    GetInstallLog()->WriteToLog(2, "command %s", "AT\r");
+    GetInstallLog()->WriteToLog(3, "filtered");
+    const std::string content = TestFiles::ReadAll(path);
+    EXPECT_NE(content.find(" CInstallLog::WriteToLog: command AT\r\r\n"), std::string::npos) << content;
+    EXPECT_EQ(content.find("filtered"), std::string::npos);
+    EXPECT_EQ(content.rfind(std::to_string(::GetCurrentProcessId()) + " ", 0), 0u) << content;
+}
+
+}  // namespace

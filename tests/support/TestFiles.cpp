@@ -1,0 +1,86 @@
+#include "support/TestFiles.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace TestFiles {
+
+std::string ExecutablePath() {
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
+}
+
+std::string ExecutableFolder() {
+    std::string path = ExecutablePath();
+    return path.substr(0, path.rfind('\\') + 1);
+}
+
+std::string ExecutableName() {
+    std::string path = ExecutablePath();
+    return path.substr(path.rfind('\\') + 1);
+}
+
+void WriteConfig(const std::string& logLevel, const std::string& logPath) {
+    std::ofstream ini(ExecutableFolder() + "ksconfig.ini", std::ios::trunc);
+    ini << "[BASE_CONFIG]\n";
+    if (!logLevel.empty()) ini << "LOG_LV=" << logLevel << "\n";
+    if (!logPath.empty()) ini << "LOG_PATH=" << logPath << "\n";
+}
+
+void RemoveConfig() {
+    ::DeleteFileA((ExecutableFolder() + "ksconfig.ini").c_str());
+}
+
+ScopedConfig::ScopedConfig(const std::string& logLevel, const std::string& logPath) {
+    WriteConfig(logLevel, logPath);
+}
+
+ScopedConfig::~ScopedConfig() {
+    RemoveConfig();
+}
+
+bool Exists(const std::string& path) {
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+void RemoveTree(const std::string& folder) {
+    std::string base = folder;
+    if (!base.empty() && base.back() == '\\') base.pop_back();
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((base + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string path = base + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                ::DeleteFileA(path.c_str());
+            }
+        } while (::FindNextFileA(search, &found));
+        ::FindClose(search);
+    }
+    ::RemoveDirectoryA(base.c_str());
+}
+
+std::string CommonAppData() {
+    char path[MAX_PATH] = {};
+    ::SHGetSpecialFolderPathA(nullptr, path, CSIDL_COMMON_APPDATA, FALSE);
+    std::string folder = path;
+    if (folder.empty() || folder.back() != '\\') folder += '\\';
+    return folder;
+}
+
+}  // namespace TestFiles

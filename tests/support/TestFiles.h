@@ -1,0 +1,31 @@
+#pragma once
+// File-system helpers for tests that run as the host would: the test program is the host
+// executable, so its ksconfig.ini and its log files are the ones the library uses.
+
+#include <string>
+
+namespace TestFiles {
+
+std::string ExecutablePath();
+std::string ExecutableFolder();  // with a trailing backslash
+std::string ExecutableName();    // file name only, "x.exe"
+
+// Replaces the ksconfig.ini beside the test program. Empty values leave their key out.
+void WriteConfig(const std::string& logLevel, const std::string& logPath = std::string());
+void RemoveConfig();
+
+// Writes "[BASE_CONFIG]" with the given keys while alive, removes the file after.
+class ScopedConfig {
+public:
+    explicit ScopedConfig(const std::string& logLevel, const std::string& logPath = std::string());
+    ~ScopedConfig();
+    ScopedConfig(const ScopedConfig&) = delete;
+    ScopedConfig& operator=(const ScopedConfig&) = delete;
+};
+
+bool Exists(const std::string& path);
+std::string ReadAll(const std::string& path);  // empty when missing
+void RemoveTree(const std::string& folder);
+std::string CommonAppData();  // with a trailing backslash
+
+}  // namespace TestFiles
