@@ -1,0 +1,60 @@
+#pragma once
+// Control of the simulated modem. The simulator is an in-process COM server; tests (and the
+// host tool's set-up) load the very DLL that COM loaded, by its registered path, and call its
+// export "OemSimGetControl" to script replies and faults and to read what the modem received.
+// Only plain types cross this boundary: the simulator and its users each link their own
+// C++ runtime.
+
+#include <cstddef>
+#include <cstdint>
+
+enum class SimFault : std::uint32_t {
+    None = 0,
+    NoInterface,              // GetInterfaces gives an empty array
+    SeveralInterfaces,        // GetInterfaces gives three interfaces; the first is the modem
+    ServiceMissing,           // GetDeviceService finds no AT service
+    SessionAlreadyOpen,       // the command session is open before anyone opens it
+    SessionOpenFailStatus,    // the session-open completion reports a failure status
+    SessionOpenNoCompletion,  // OpenCommandSession never completes
+    SetCommandFails,          // SetCommand returns E_ACCESSDENIED
+    CompletionFailStatus,     // the command completion reports E_FAIL and carries no data
+    CompletionWrongRequestId, // the command completion carries another request id
+    CompletionBeforeReturn,   // the completion is under way before SetCommand returns
+    NoCompletion,             // SetCommand succeeds, no completion ever comes
+    LateCompletion,           // the completion comes after the delay set with SetCompletionDelay
+    UnreadableDataArray,      // the completion's data array cannot be accessed
+};
+
+class ISimControl {
+public:
+    // Back to the default profile: no fault, no scripted reply, no delay, empty records.
+    virtual void Reset() = 0;
+    virtual void SetFault(SimFault fault) = 0;
+    virtual void SetCompletionDelay(std::uint32_t milliseconds) = 0;
+    // The reply to exactly these command bytes, ahead of the profile; any bytes, NULs included.
+    virtual void SetReply(const char* command, std::size_t commandLength, const char* reply,
+                          std::size_t replyLength) = 0;
+    // Replaces the modem profile with the file at path (a Windows path); false when unreadable.
+    virtual bool LoadProfile(const char* path) = 0;
+
+    // What the modem received, in order.
+    virtual std::size_t CommandCount() = 0;
+    // Copies up to capacity bytes of command index; returns its full length (0 past the end).
+    virtual std::size_t GetCommand(std::size_t index, std::uint32_t* commandId, char* buffer,
+                                   std::size_t capacity) = 0;
+    virtual int SessionOpens() = 0;   // OpenCommandSession calls
+    virtual int SessionCloses() = 0;  // CloseCommandSession calls
+    virtual int Advises() = 0;        // Advise calls on the device services events connection point
+    virtual int Unadvises() = 0;      // successful Unadvise calls
+    virtual int AdvisedSinks() = 0;   // sinks still advised (each holds a reference the simulator took)
+    virtual long LiveObjects() = 0;   // simulator COM objects alive now; 0 once every user let go
+    // Completions handed to a sink that have not returned yet (0 when the modem is idle).
+    virtual int CompletionsInFlight() = 0;
+
+protected:
+    ~ISimControl() = default;
+};
+
+extern "C" {
+typedef ISimControl*(__cdecl* OemSimGetControlFunction)();
+}
