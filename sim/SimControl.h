@@ -10,19 +10,19 @@
 
 enum class SimFault : std::uint32_t {
     None = 0,
-    NoInterface,              // GetInterfaces gives an empty array
-    SeveralInterfaces,        // GetInterfaces gives three interfaces; the first is the modem
-    ServiceMissing,           // GetDeviceService finds no AT service
-    SessionAlreadyOpen,       // the command session is open before anyone opens it
-    SessionOpenFailStatus,    // the session-open completion reports a failure status
-    SessionOpenNoCompletion,  // OpenCommandSession never completes
-    SetCommandFails,          // SetCommand returns E_ACCESSDENIED
-    CompletionFailStatus,     // the command completion reports E_FAIL and carries no data
-    CompletionWrongRequestId, // the command completion carries another request id
-    CompletionBeforeReturn,   // the completion is under way before SetCommand returns
-    NoCompletion,             // SetCommand succeeds, no completion ever comes
-    LateCompletion,           // the completion comes after the delay set with SetCompletionDelay
-    UnreadableDataArray,      // the completion's data array cannot be accessed
+    NoInterface,               // GetInterfaces gives an empty array
+    SeveralInterfaces,         // GetInterfaces gives three interfaces; the first is the modem
+    ServiceMissing,            // GetDeviceService finds no AT service
+    SessionAlreadyOpen,        // the command session is open before anyone opens it
+    SessionOpenFailStatus,     // the session-open completion reports a failure status
+    SessionOpenNoCompletion,   // OpenCommandSession never completes
+    SetCommandFails,           // SetCommand returns E_ACCESSDENIED
+    CompletionFailStatus,      // the command completion reports E_FAIL and carries no data
+    CompletionWrongRequestId,  // the command completion carries another request id
+    CompletionBeforeReturn,    // the completion is under way before SetCommand returns
+    NoCompletion,              // SetCommand succeeds, no completion ever comes
+    LateCompletion,            // the completion comes after the delay set with SetCompletionDelay
+    UnreadableDataArray,       // the completion's data array cannot be accessed
 };
 
 class ISimControl {
@@ -40,8 +40,7 @@ public:
     // What the modem received, in order.
     virtual std::size_t CommandCount() = 0;
     // Copies up to capacity bytes of command index; returns its full length (0 past the end).
-    virtual std::size_t GetCommand(std::size_t index, std::uint32_t* commandId, char* buffer,
-                                   std::size_t capacity) = 0;
+    virtual std::size_t GetCommand(std::size_t index, std::uint32_t* commandId, char* buffer, std::size_t capacity) = 0;
     virtual int SessionOpens() = 0;   // OpenCommandSession calls
     virtual int SessionCloses() = 0;  // CloseCommandSession calls
     virtual int Advises() = 0;        // Advise calls on the device services events connection point

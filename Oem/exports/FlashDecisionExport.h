@@ -1,0 +1,11 @@
+#pragma once
+
+#include "ExportEnvironment.h"
+#include "FlashVersionText.h"
+
+// Reads the firmware and NVM versions the modem runs and compares them with the ones about to
+// be flashed. Both arguments are non-null, NUL-terminated texts.
+FlashDecision CheckIfFlashCurrentCarrier(const ExportEnvironment& environment, const char* newModemFlsVersion,
+                                         const char* newNvmVersion) noexcept;
+
+extern "C" FlashDecision OEM_Check_If_FlashCurrentCarrier(const char* newModemFlsVersion, const char* newNvmVersion);

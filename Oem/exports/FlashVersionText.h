@@ -1,0 +1,36 @@
+#pragma once
+// How the flash decision reduces the modem's version replies and decides. Plain C++: no
+// platform header.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// The answer handed back to the host by value: three one-byte booleans, nothing between them.
+struct FlashDecision {
+    bool Result;          // both current versions could be read
+    bool FlashModemImage; // the firmware image must be flashed
+    bool FlashNVMImage;   // the NVM (customer pack) image must be flashed
+};
+
+namespace FlashVersionText {
+
+// Replaces text by what stands strictly between its first and its last double quote; leaves
+// it unchanged when it holds fewer than two.
+void ExtractQuoted(std::string& text);
+
+// Segments first, first + 1, ... joined with "." between neighbours; empty when there are
+// first or fewer segments.
+std::string JoinSegmentsFrom(const std::vector<std::string>& segments, std::size_t first);
+
+// The current NVM version from the split customer-pack reply: segment 3 "." segment 5 when
+// there are six or more; otherwise the extracted reply text as it stands. Four or five
+// segments keep the extracted text too, so no segment beyond the list is ever read.
+std::string NvmVersionFromSegments(const std::string& extracted, const std::vector<std::string>& segments);
+
+// Both current versions non-empty: Result, and a flag per image whose current and new
+// versions are not the same version. Otherwise all false.
+FlashDecision Decide(const std::string& modemVersion, const std::string& modemVersionNew,
+                     const std::string& nvmVersion, const std::string& nvmVersionNew);
+
+} // namespace FlashVersionText

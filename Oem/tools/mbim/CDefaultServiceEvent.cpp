@@ -1,0 +1,195 @@
+#include "CDefaultServiceEvent.h"
+
+#include "../log/CLog.h"
+#include "../win/ScopedBstr.h"
+#include "../win/ScopedSafeArray.h"
+
+namespace {
+
+// The service's identifier is asked for as the platform's samples do; only its string is
+// freed here, the value is not used.
+void TouchServiceId(IMbnDeviceService* deviceService) {
+    if (deviceService == nullptr) return;
+    ScopedBstr serviceId;
+    deviceService->get_DeviceServiceID(serviceId.put());
+}
+
+}  // namespace
+
+CDefaultServiceEvent::CDefaultServiceEvent(const MbimWaits& waits)
+    : log_(ComPtr<IGlobalTools::ILog>::Adopt(GetSharedLog())), waits_(waits) {}
+
+CDefaultServiceEvent::~CDefaultServiceEvent() = default;
+
+HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::QueryInterface(REFIID iid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_MbnDeviceServicesEvents)) {
+        *object = static_cast<IMbnDeviceServicesEvents*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE CDefaultServiceEvent::AddRef() {
+    return ++references_;
+}
+
+ULONG STDMETHODCALLTYPE CDefaultServiceEvent::Release() {
+    const ULONG count = --references_;
+    if (count == 0) delete this;
+    return count;
+}
+
+HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnQuerySupportedCommandsComplete(IMbnDeviceService*, SAFEARRAY*,
+                                                                                 HRESULT, ULONG) {
+    return S_OK;
+}
+
+// A failed open or close still wakes the channel: the next platform call decides.
+HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnOpenCommandSessionComplete(IMbnDeviceService*, HRESULT, ULONG) {
+    commandSessionEvent_.Set();
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnCloseCommandSessionComplete(IMbnDeviceService*, HRESULT, ULONG) {
+    commandSessionEvent_.Set();
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnSetCommandComplete(IMbnDeviceService* deviceService, ULONG,
+                                                                     SAFEARRAY* deviceServiceData, HRESULT status,
+                                                                     ULONG requestID) {
+    try {
+        TouchServiceId(deviceService);
+        log_->WriteLog(2, "[Success] OnSetCommandComplete called! Request id is %d.", static_cast<int>(requestID));
+        // A completion may overtake SetCommand's return: hold it until the id is stored.
+        if (!WaitRequestId()) {
+            log_->WriteLog(0, "[Fail] OnSetCommandComplete get RequestId Fail. Current Id Is %d.",
+                           static_cast<int>(requestId_.load()));
+            return S_OK;
+        }
+        ScopedLock lock(replyLock_);
+        const ULONG stored = requestId_.load();
+        if (stored != requestID) {
+            log_->WriteLog(2, "[Warning] OnSetCommandComplete called! Request id is %d---%d. Not Match.",
+                           static_cast<int>(requestID), static_cast<int>(stored));
+            return S_OK;
+        }
+        if (status != S_OK) {
+            log_->WriteLog(0, "[Fail]OnSetCommandComplete but Fail! Return state 0x%x", static_cast<unsigned>(status));
+        } else {
+            AppendReply(deviceServiceData);
+        }
+        replyEvent_.Set();
+    } catch (...) {
+        // Never let an exception reach the platform's thread.
+    }
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnQueryCommandComplete(IMbnDeviceService*, ULONG, SAFEARRAY*, HRESULT,
+                                                                       ULONG) {
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnEventNotification(IMbnDeviceService*, ULONG, SAFEARRAY*) {
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnOpenDataSessionComplete(IMbnDeviceService*, HRESULT, ULONG) {
+    dataSessionEvent_.Set();
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnCloseDataSessionComplete(IMbnDeviceService*, HRESULT, ULONG) {
+    dataSessionEvent_.Set();
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnWriteDataComplete(IMbnDeviceService*, HRESULT, ULONG) {
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnReadData(IMbnDeviceService* deviceService,
+                                                           SAFEARRAY* deviceServiceData) {
+    try {
+        TouchServiceId(deviceService);
+        log_->WriteLog(2, "[Success] OnSetCommandComplete called!");
+        ScopedLock lock(replyLock_);
+        AppendReply(deviceServiceData);
+        replyEvent_.Set();
+    } catch (...) {
+    }
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnInterfaceStateChange(BSTR, MBN_DEVICE_SERVICES_INTERFACE_STATE) {
+    return S_OK;
+}
+
+// Called with replyLock_ held. The platform frees the array after the callback returns, so
+// its bytes are copied here.
+void CDefaultServiceEvent::AppendReply(SAFEARRAY* data) {
+    SafeArrayDataScope access(data);
+    const char* bytes = static_cast<const char*>(access.data());
+    LONG lower = 0;
+    LONG upper = -1;
+    // Bounds that cannot be read count as an unreadable array, so nothing is read past its end.
+    if (bytes == nullptr || FAILED(::SafeArrayGetLBound(data, 1, &lower)) ||
+        FAILED(::SafeArrayGetUBound(data, 1, &upper))) {
+        log_->WriteLog(0, "[Fail] Get At Response Success. Length %d", static_cast<int>(reply_.size()));
+        return;
+    }
+    const long long count = static_cast<long long>(upper) - lower + 1;
+    try {
+        if (count > 0) reply_.append(bytes, static_cast<size_t>(count));
+    } catch (...) {
+        log_->WriteLog(0, "[Fail] Get At Response Success. Length %d", static_cast<int>(reply_.size()));
+        return;
+    }
+    log_->WriteLog(2, "[success] Get At Response Success. Length %d", static_cast<int>(reply_.size()));
+}
+
+void CDefaultServiceEvent::ResetForCommand() {
+    ScopedLock lock(replyLock_);
+    reply_.clear();
+    requestId_ = 0;
+    replyEvent_.Reset();
+    commandSessionEvent_.Reset();
+    requestIdEvent_.Reset();
+}
+
+void CDefaultServiceEvent::SetRequestId(ULONG id) {
+    requestId_ = id;
+    requestIdEvent_.Set();
+}
+
+DWORD CDefaultServiceEvent::WaitCommandSession() {
+    return commandSessionEvent_.Wait(waits_.sessionMs);
+}
+
+DWORD CDefaultServiceEvent::WaitDataSession() {
+    return dataSessionEvent_.Wait(waits_.sessionMs);
+}
+
+DWORD CDefaultServiceEvent::WaitReply(std::string* response) {
+    const DWORD result = replyEvent_.Wait(waits_.replyMs);
+    ScopedLock lock(replyLock_);
+    if (result == WAIT_OBJECT_0) {
+        // Swapping hands the bytes over without an allocation that could fail.
+        if (response != nullptr) {
+            response->clear();
+            response->swap(reply_);
+        }
+        reply_.clear();
+    }
+    requestId_ = 0;
+    requestIdEvent_.Reset();
+    return result;
+}
+
+bool CDefaultServiceEvent::WaitRequestId() {
+    return requestIdEvent_.Wait(waits_.requestIdMs) == WAIT_OBJECT_0;
+}

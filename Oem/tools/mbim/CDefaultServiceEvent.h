@@ -1,0 +1,80 @@
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "../IGlobalTools.h"
+#include "../win/ComPtr.h"
+#include "../win/CriticalSection.h"
+#include "../win/Event.h"
+#include "MbimWaits.h"
+#include "MbnApi.h"
+
+// The callback object the channel advises on the device services manager. Platform threads
+// call it; it turns session completions into event signals, collects the reply bytes of the
+// command in flight and delivers a command completion only when its request id is the one the
+// channel stored after SetCommand.
+class CDefaultServiceEvent : public IMbnDeviceServicesEvents {
+public:
+    // Reference count 1: the creation reference, handed to the channel.
+    explicit CDefaultServiceEvent(const MbimWaits& waits = MbimWaits());
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    HRESULT STDMETHODCALLTYPE OnQuerySupportedCommandsComplete(IMbnDeviceService* deviceService,
+                                                               SAFEARRAY* commandIDList, HRESULT status,
+                                                               ULONG requestID) override;
+    HRESULT STDMETHODCALLTYPE OnOpenCommandSessionComplete(IMbnDeviceService* deviceService, HRESULT status,
+                                                           ULONG requestID) override;
+    HRESULT STDMETHODCALLTYPE OnCloseCommandSessionComplete(IMbnDeviceService* deviceService, HRESULT status,
+                                                            ULONG requestID) override;
+    HRESULT STDMETHODCALLTYPE OnSetCommandComplete(IMbnDeviceService* deviceService, ULONG responseID,
+                                                   SAFEARRAY* deviceServiceData, HRESULT status,
+                                                   ULONG requestID) override;
+    HRESULT STDMETHODCALLTYPE OnQueryCommandComplete(IMbnDeviceService* deviceService, ULONG responseID,
+                                                     SAFEARRAY* deviceServiceData, HRESULT status,
+                                                     ULONG requestID) override;
+    HRESULT STDMETHODCALLTYPE OnEventNotification(IMbnDeviceService* deviceService, ULONG eventID,
+                                                  SAFEARRAY* deviceServiceData) override;
+    HRESULT STDMETHODCALLTYPE OnOpenDataSessionComplete(IMbnDeviceService* deviceService, HRESULT status,
+                                                        ULONG requestID) override;
+    HRESULT STDMETHODCALLTYPE OnCloseDataSessionComplete(IMbnDeviceService* deviceService, HRESULT status,
+                                                         ULONG requestID) override;
+    HRESULT STDMETHODCALLTYPE OnWriteDataComplete(IMbnDeviceService* deviceService, HRESULT status,
+                                                  ULONG requestID) override;
+    HRESULT STDMETHODCALLTYPE OnReadData(IMbnDeviceService* deviceService, SAFEARRAY* deviceServiceData) override;
+    HRESULT STDMETHODCALLTYPE OnInterfaceStateChange(BSTR interfaceID,
+                                                     MBN_DEVICE_SERVICES_INTERFACE_STATE stateChange) override;
+
+    // For the channel: the hand-off of one command.
+    void ResetForCommand();
+    void SetRequestId(ULONG id);
+    DWORD WaitCommandSession();
+    DWORD WaitDataSession();
+    // Moves the reply into *response when it came (response may be null to drop it).
+    DWORD WaitReply(std::string* response);
+    bool WaitRequestId();
+
+protected:
+    // Last in the vtable, after the platform's slots; only Release destroys the object.
+    virtual ~CDefaultServiceEvent();
+
+private:
+    void AppendReply(SAFEARRAY* data);
+
+    std::string reply_;
+    std::atomic<ULONG> references_{1};
+    Event replyEvent_{Event::Reset::Auto};
+    Event commandSessionEvent_{Event::Reset::Auto};
+    Event dataSessionEvent_{Event::Reset::Auto};
+    Event requestIdEvent_{Event::Reset::Manual};
+    ComPtr<IGlobalTools::ILog> log_;
+    std::atomic<ULONG> requestId_{0};
+    const MbimWaits waits_;
+    // Guards the reply buffer and the id comparison against a completion that is still
+    // appending when the channel times out and starts the next command; also keeps
+    // OnReadData, which has no request-id hand-off, from overlapping the channel's reads.
+    CriticalSection replyLock_;
+};

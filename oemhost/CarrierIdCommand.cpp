@@ -1,0 +1,23 @@
+#include <cstdint>
+#include <cstdio>
+
+#include "HostCommands.h"
+
+int RunCarrierId(const OemLibrary& oem, const Arguments& arguments) {
+    if (!arguments.empty()) return kExitUsage;
+    using GetCurrentCarrierId = std::int32_t (*)();
+    const auto getCarrierId = oem.Find<GetCurrentCarrierId>("OEM_GetCurrentCarrierID");
+    if (getCarrierId == nullptr) return kExitNoLibrary;
+
+    const std::int32_t carrier = getCarrierId();
+    if (carrier < 0) {
+        std::printf("No answer from the modem (OEM_GetCurrentCarrierID returned %d).\n", static_cast<int>(carrier));
+        return kExitNoAnswer;
+    }
+    if (carrier == 0) {
+        std::printf("Current carrier id: 0 (the modem's reply carried no carrier id, or the carrier is 0)\n");
+    } else {
+        std::printf("Current carrier id: %d\n", static_cast<int>(carrier));
+    }
+    return kExitAnswered;
+}

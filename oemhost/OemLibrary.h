@@ -1,0 +1,32 @@
+#pragma once
+// Oem.dll as the host tool loads it: with LoadLibrary, exports found by name.
+
+#include <windows.h>
+
+#include <string>
+
+class OemLibrary {
+public:
+    // Loads the DLL at path; an empty path means Oem.dll beside this executable.
+    explicit OemLibrary(const std::wstring& path);
+    ~OemLibrary();
+    OemLibrary(const OemLibrary&) = delete;
+    OemLibrary& operator=(const OemLibrary&) = delete;
+
+    bool loaded() const { return module_ != nullptr; }
+    const std::wstring& path() const { return path_; }
+    DWORD loadError() const { return loadError_; }
+
+    // The export, or null after saying on standard error that it is missing.
+    template <typename Function>
+    Function Find(const char* name) const {
+        return reinterpret_cast<Function>(FindExport(name));
+    }
+
+private:
+    void* FindExport(const char* name) const;
+
+    std::wstring path_;
+    HMODULE module_ = nullptr;
+    DWORD loadError_ = 0;
+};

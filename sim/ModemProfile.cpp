@@ -1,0 +1,178 @@
+#include "ModemProfile.h"
+
+#include <cstdio>
+
+namespace SimProfile {
+
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+}  // namespace
+
+const char ModemProfile::kErrorReply[] = "\r\nERROR\r\n";
+
+bool Unescape(const std::string& text, std::string* bytes, std::string* error) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+            continue;
+        }
+        if (++i == text.size()) {
+            *error = "a lone \\ at the end";
+            return false;
+        }
+        switch (text[i]) {
+            case 'r':
+                out += '\r';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case '0':
+                out += '\0';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            case 'x': {
+                const int high = i + 1 < text.size() ? HexValue(text[i + 1]) : -1;
+                const int low = i + 2 < text.size() ? HexValue(text[i + 2]) : -1;
+                if (high < 0 || low < 0) {
+                    *error = "\\x needs two hex digits";
+                    return false;
+                }
+                out += static_cast<char>(high * 16 + low);
+                i += 2;
+                break;
+            }
+            default:
+                *error = std::string("unknown escape \\") + text[i];
+                return false;
+        }
+    }
+    *bytes = out;
+    return true;
+}
+
+std::string Escape(const std::string& bytes) {
+    std::string out;
+    for (char c : bytes) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        switch (c) {
+            case '\r':
+                out += "\\r";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\0':
+                out += "\\0";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            default:
+                if (byte < 0x20 || byte >= 0x7F) {
+                    char hex[5];
+                    std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+                    out += hex;
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out;
+}
+
+bool ModemProfile::Parse(const std::string& text, ModemProfile* profile, std::string* error) {
+    std::string ignored;
+    if (error == nullptr) error = &ignored;
+    ModemProfile parsed;
+    // The command whose reply the "<" lines build; null before the first ">".
+    std::string* reply = nullptr;
+    std::size_t lineNumber = 0;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        ++lineNumber;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+
+        std::size_t at = 0;
+        while (at < line.size() && IsBlank(line[at])) ++at;
+        if (at == line.size() || line[at] == '#') continue;
+
+        const char marker = line[at];
+        std::string raw = line.substr(at + 1);
+        if (!raw.empty() && raw[0] == ' ') raw.erase(0, 1);
+        const std::string where = "line " + std::to_string(lineNumber) + ": ";
+        std::string bytes;
+        std::string why;
+        if (marker == '>') {
+            const bool prefix = !raw.empty() && raw.back() == '*';
+            if (prefix) raw.pop_back();
+            if (!Unescape(raw, &bytes, &why)) {
+                *error = where + why;
+                return false;
+            }
+            std::map<std::string, std::string>& table = prefix ? parsed.prefixes_ : parsed.exact_;
+            if (table.count(bytes) != 0) {
+                *error = where + "the command " + Escape(bytes) + (prefix ? "*" : "") + " is listed twice";
+                return false;
+            }
+            reply = &table[bytes];
+        } else if (marker == '<') {
+            if (reply == nullptr) {
+                *error = where + "a reply before any \">\" command";
+                return false;
+            }
+            if (!Unescape(raw, &bytes, &why)) {
+                *error = where + why;
+                return false;
+            }
+            *reply += bytes;
+        } else {
+            *error = where + "a line must begin with \">\", \"<\" or \"#\"";
+            return false;
+        }
+    }
+    *profile = parsed;
+    return true;
+}
+
+const std::string& ModemProfile::ReplyTo(const std::string& command) const {
+    static const std::string error(kErrorReply);
+    const auto exact = exact_.find(command);
+    if (exact != exact_.end()) return exact->second;
+    const std::string* best = nullptr;
+    std::size_t bestLength = 0;
+    for (const auto& entry : prefixes_) {
+        const std::string& prefix = entry.first;
+        if (command.compare(0, prefix.size(), prefix) == 0 && (best == nullptr || prefix.size() > bestLength)) {
+            best = &entry.second;
+            bestLength = prefix.size();
+        }
+    }
+    return best != nullptr ? *best : error;
+}
+
+}  // namespace SimProfile

@@ -1,0 +1,200 @@
+// The carrier switch commands, byte for byte, and the query and set replies as the exports
+// read them (query replies already upper-cased, as the export hands them over).
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "exports/AsciiText.h"
+#include "exports/CarrierSwitchReply.h"
+
+namespace {
+
+CarrierSwitchMode Mode(int number) {
+    return static_cast<CarrierSwitchMode>(number);
+}
+
+template <typename Row>
+std::string RowName(const ::testing::TestParamInfo<Row>& info) {
+    return info.param.name;
+}
+
+struct QueryRow {
+    const char* name;
+    int mode;
+    std::string reply;
+    bool accepted;
+    std::optional<bool> flag;
+    std::optional<int> value;
+};
+void PrintTo(const QueryRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class CarrierSwitchQueryReplyTest : public ::testing::TestWithParam<QueryRow> {};
+
+TEST_P(CarrierSwitchQueryReplyTest, ReadsTheModesOutputsOnly) {
+    const QueryRow& row = GetParam();
+    const CarrierSwitchReading reading = ParseCarrierSwitchReply(Mode(row.mode), AsciiText::UpperCased(row.reply));
+    EXPECT_EQ(reading.accepted, row.accepted);
+    EXPECT_EQ(reading.flag, row.flag);
+    EXPECT_EQ(reading.value, row.value);
+}
+
+const std::optional<bool> kNoFlag;
+const std::optional<int> kNoValue;
+
+const QueryRow kQueryRows[] = {
+    {"AutoOn", 3, "\r\n+GTASELCAR: 1\r\n\r\nOK\r\n", true, true, kNoValue},
+    {"AutoOff", 3, "\r\n+GTASELCAR: 0\r\n\r\nOK\r\n", true, false, kNoValue},
+    {"AutoTwoIsNotOn", 3, "\r\n+GTASELCAR: 2\r\n\r\nOK\r\n", true, false, kNoValue},
+    {"ManualNoSelection65535", 2, "\r\n+GTMSELCAR: 65535\r\n\r\nOK\r\n", true, false, 65535},
+    {"ManualZero", 2, "\r\n+GTMSELCAR: 0\r\n\r\nOK\r\n", true, false, 0},
+    {"ManualSeven", 2, "\r\n+GTMSELCAR: 7\r\n\r\nOK\r\n", true, true, 7},
+    {"ManualBlankFieldReadsZero", 2, "\r\n+GTMSELCAR: \r\n\r\nOK\r\n", true, false, 0},
+    {"ManualSignDropped", 2, "\r\n+GTMSELCAR: -7\r\n\r\nOK\r\n", true, true, 7},
+    {"FactoryDefault", 4, "\r\n+GTFDCAR: 3\r\n\r\nOK\r\n", true, kNoFlag, 3},
+    {"FactoryDefaultLowerCase", 4, "\r\n+gtfdcar: 3\r\n\r\nok\r\n", true, kNoFlag, 3},
+    {"FactoryDefaultSaturates", 4, "+GTFDCAR: 99999999999999999999\r\nOK", true, kNoFlag, INT_MAX},
+    {"LockOff", 1, "\r\n+GTLOCKCAR: 0,5\r\n\r\nOK\r\n", true, false, 5},
+    {"LockOn", 1, "\r\n+GTLOCKCAR: 1,10\r\n\r\nOK\r\n", true, true, 10},
+    {"LockAnyNonZeroIsOn", 1, "+GTLOCKCAR: 3,4\r\nOK", true, true, 4},
+    {"LockWithoutCommaRefused", 1, "\r\n+GTLOCKCAR: 1\r\n\r\nOK\r\n", false, kNoFlag, kNoValue},
+    {"LockOnlyCommaReadsZeros", 1, "+GTLOCKCAR: ,\r\nOK", true, false, 0},
+    {"LockSecondStopsAtNextComma", 1, "+GTLOCKCAR: 1,2,3\r\nOK", true, true, 2},
+    {"LockLettersDropped", 1, "+GTLOCKCAR: 1A,B2C0\r\nOK", true, true, 20},
+    {"OkWithoutLineEndEndsField", 3, "+GTASELCAR: 1\r\nOK", true, true, kNoValue},
+    {"NulBytesDroppedFromField", 2,
+     std::string("+GTMSELCAR: 1\0"
+                 "2\r\nOK",
+                 sizeof("+GTMSELCAR: 1\0"
+                        "2\r\nOK") -
+                     1),
+     true, true, 12},
+    {"ErrorAfterPrefix", 3, "\r\n+GTASELCAR: 1\r\n\r\nERROR\r\n", false, kNoFlag, kNoValue},
+    {"ErrorOnly", 2, "\r\nERROR\r\n", false, kNoFlag, kNoValue},
+    {"EmptyReply", 4, "", false, kNoFlag, kNoValue},
+    {"OtherModesPrefix", 2, "\r\n+GTASELCAR: 1\r\n\r\nOK\r\n", false, kNoFlag, kNoValue},
+    {"OkBeforePrefix", 4, "\r\nOK\r\n+GTFDCAR: 3\r\n", false, kNoFlag, kNoValue},
+    {"OkRightAfterPrefix", 4, "+GTFDCAR:\r\nOK\r\n", false, kNoFlag, kNoValue},
+    {"FirstPrefixAndFirstOkFrameField", 4, "+GTFDCAR: 1\r\nOK\r\n+GTFDCAR: 2\r\nOK\r\n", true, kNoFlag, 1},
+    {"RestoreHasNoQuery", 5, "\r\n+GTFDCAR: 3\r\n\r\nOK\r\n", false, kNoFlag, kNoValue},
+    {"ZeroModeHasNoQuery", 0, "\r\nOK\r\n", false, kNoFlag, kNoValue},
+    {"NegativeModeHasNoQuery", -1, "\r\n+GTLOCKCAR: 1,2\r\nOK\r\n", false, kNoFlag, kNoValue},
+};
+INSTANTIATE_TEST_SUITE_P(Replies, CarrierSwitchQueryReplyTest, ::testing::ValuesIn(kQueryRows), RowName<QueryRow>);
+
+TEST(CarrierSwitchQueryReplyBadInput, MegabyteOfAnyBytesNeverCrashes) {
+    std::string reply(1 << 20, '\0');
+    for (size_t i = 0; i < reply.size(); ++i) reply[i] = static_cast<char>((i * 131 + 7) & 0xFF);
+    for (int mode = 0; mode <= 5; ++mode) ParseCarrierSwitchReply(Mode(mode), AsciiText::UpperCased(reply));
+    const std::string commas = "+GTLOCKCAR:" + std::string(1 << 20, ',') + "\r\nOK";
+    const CarrierSwitchReading reading = ParseCarrierSwitchReply(SWITCHINGLOCK, commas);
+    EXPECT_TRUE(reading.accepted);
+    EXPECT_EQ(reading.value, 0);
+}
+
+struct QueryCommandRow {
+    const char* name;
+    int mode;
+    std::string command;
+};
+void PrintTo(const QueryCommandRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class CarrierSwitchQueryCommandTest : public ::testing::TestWithParam<QueryCommandRow> {};
+
+TEST_P(CarrierSwitchQueryCommandTest, Bytes) {
+    EXPECT_EQ(CarrierSwitchQueryCommand(Mode(GetParam().mode)), GetParam().command);
+}
+
+const QueryCommandRow kQueryCommandRows[] = {
+    {"Lock", 1, "AT+GTLOCKCAR?\r\n"}, {"Manual", 2, "AT+GTMSELCAR?\r\n"},
+    {"Auto", 3, "AT+GTASELCAR?\r\n"}, {"FactoryDefault", 4, "AT+GTFDCAR?\r\n"},
+    {"RestoreIsEmpty", 5, ""},        {"ZeroIsEmpty", 0, ""},
+    {"NegativeIsEmpty", -1, ""},      {"LargestIsEmpty", INT_MAX, ""},
+    {"SmallestIsEmpty", INT_MIN, ""},
+};
+INSTANTIATE_TEST_SUITE_P(Modes, CarrierSwitchQueryCommandTest, ::testing::ValuesIn(kQueryCommandRows),
+                         RowName<QueryCommandRow>);
+
+struct SetCommandRow {
+    const char* name;
+    int mode;
+    int value;
+    bool flag;
+    std::string command;
+};
+void PrintTo(const SetCommandRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class CarrierSwitchSetCommandTest : public ::testing::TestWithParam<SetCommandRow> {};
+
+TEST_P(CarrierSwitchSetCommandTest, Bytes) {
+    const SetCommandRow& row = GetParam();
+    EXPECT_EQ(CarrierSwitchSetCommand(Mode(row.mode), row.value, row.flag), row.command);
+    EXPECT_EQ(IsSettableCarrierSwitchMode(Mode(row.mode)), !row.command.empty());
+}
+
+const SetCommandRow kSetCommandRows[] = {
+    {"LockOnWithValue", 1, 20, true, "AT+GTLOCKCAR=1,20\r\n"},
+    {"LockOffDropsValue", 1, 20, false, "AT+GTLOCKCAR=0\r\n"},
+    {"LockOnNegative", 1, -5, true, "AT+GTLOCKCAR=1,-5\r\n"},
+    {"LockOnSmallest", 1, INT_MIN, true, "AT+GTLOCKCAR=1,-2147483648\r\n"},
+    {"LockOnLargest", 1, INT_MAX, true, "AT+GTLOCKCAR=1,2147483647\r\n"},
+    {"ManualOnWithValue", 2, 9, true, "AT+GTMSELCAR=9\r\n"},
+    {"ManualOffSendsZero", 2, 9, false, "AT+GTMSELCAR=0\r\n"},
+    {"ManualOnSmallest", 2, INT_MIN, true, "AT+GTMSELCAR=-2147483648\r\n"},
+    {"ManualOnLargest", 2, INT_MAX, true, "AT+GTMSELCAR=2147483647\r\n"},
+    {"AutoOnIgnoresValue", 3, 0, true, "AT+GTASELCAR=1\r\n"},
+    {"AutoOffIgnoresValue", 3, 77, false, "AT+GTASELCAR=0\r\n"},
+    {"AutoOnSmallestValueIgnored", 3, INT_MIN, true, "AT+GTASELCAR=1\r\n"},
+    {"FactoryDefaultIgnoresFlag", 4, 8, false, "AT+GTFDCAR=8\r\n"},
+    {"FactoryDefaultFlagOn", 4, 8, true, "AT+GTFDCAR=8\r\n"},
+    {"FactoryDefaultNegative", 4, -1, false, "AT+GTFDCAR=-1\r\n"},
+    {"FactoryDefaultSmallest", 4, INT_MIN, false, "AT+GTFDCAR=-2147483648\r\n"},
+    {"FactoryDefaultLargest", 4, INT_MAX, true, "AT+GTFDCAR=2147483647\r\n"},
+    {"RestoreIgnoresValueAndFlag", 5, 123, true, "AT+GTRSTRCAR\r\n"},
+    {"RestoreSmallestValue", 5, INT_MIN, false, "AT+GTRSTRCAR\r\n"},
+    {"ZeroRefused", 0, 1, true, ""},
+    {"SixRefused", 6, 1, true, ""},
+    {"NegativeRefused", -1, 1, false, ""},
+    {"SmallestModeRefused", INT_MIN, 0, false, ""},
+    {"LargestModeRefused", INT_MAX, 0, true, ""},
+};
+INSTANTIATE_TEST_SUITE_P(Commands, CarrierSwitchSetCommandTest, ::testing::ValuesIn(kSetCommandRows),
+                         RowName<SetCommandRow>);
+
+struct SetReplyRow {
+    const char* name;
+    std::string reply;
+    bool succeeded;
+};
+void PrintTo(const SetReplyRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class CarrierSwitchSetReplyTest : public ::testing::TestWithParam<SetReplyRow> {};
+
+TEST_P(CarrierSwitchSetReplyTest, OkLineAnywhere) {
+    EXPECT_EQ(CarrierSwitchSetSucceeded(GetParam().reply), GetParam().succeeded);
+}
+
+const SetReplyRow kSetReplyRows[] = {
+    {"Ok", "\r\nOK\r\n", true},
+    {"LowerCaseOk", "\r\nok\r\n", true},
+    {"OkAfterEcho", "AT+GTFDCAR=8\r\r\nOK\r\n", true},
+    {"OkInsideText", "LOOKOK\r\nMORE", true},
+    {"Error", "\r\nERROR\r\n", false},
+    {"OkWithoutLineEnd", "\r\nOK", false},
+    {"OkWithLineFeedOnly", "\r\nOK\n", false},
+    {"Empty", "", false},
+    {"NulInsideOkLine", std::string("OK\0\r\n", 5), false},
+};
+INSTANTIATE_TEST_SUITE_P(Replies, CarrierSwitchSetReplyTest, ::testing::ValuesIn(kSetReplyRows), RowName<SetReplyRow>);
+
+}  // namespace
