@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "support/LogFiles.h"
+#include "support/ToolObjects.h"
 #include "support/TestFiles.h"
 #include "tools/GetToolObject.h"
 #include "tools/ToolIds.h"
@@ -21,19 +22,10 @@ const char kEntry[] = "[Normal] Enter Get Current CarrierId ";
 const char kOpened[] = "[Success] OpenMbimChannel Success.";
 const char kExit[] = "[Normal] Out Get Current CarrierId";
 
-class ModuleLog {
-public:
-    ModuleLog() {
-        void* object = nullptr;
-        GetToolObject(ToolIds::ILogEx, &object);
-        log_ = static_cast<IGlobalTools::ILogEx*>(object);
-    }
-    ~ModuleLog() { log_->Release(); }
-    IGlobalTools::ILogEx* get() const { return log_; }
-
-private:
-    IGlobalTools::ILogEx* log_;
-};
+using ModuleLog = ToolPtr<IGlobalTools::ILogEx>;
+ModuleLog NewModuleLog() {
+    return MakeTool<IGlobalTools::ILogEx>(ToolIds::ILogEx);
+}
 
 // The exit line ends in four CR LF pairs; in text mode each lands on disk as CR CR LF.
 std::vector<std::string> WithExitLine(std::vector<std::string> lines) {
@@ -59,7 +51,7 @@ TEST_P(CarrierIdFrameTest, ResultLinesAndCleanup) {
     const FrameRow& row = GetParam();
     for (const char* level : {"2", "0"}) {
         TestLogFolder folder(level, std::string("CarrierIdFrame_") + row.name);
-        ModuleLog log;
+        ModuleLog log = NewModuleLog();
         FakeEnvironment fake(log.get());
         fake.script().noChannel = row.noChannel;
         fake.script().openResult = row.openResult;

@@ -15,6 +15,7 @@
 #include "exports/CarrierSwitchExports.h"
 #include "exports/FakeChannel.h"
 #include "support/LogFiles.h"
+#include "support/ToolObjects.h"
 #include "support/TestFiles.h"
 #include "tools/GetToolObject.h"
 #include "tools/ToolIds.h"
@@ -38,11 +39,9 @@ struct Outputs {
     }
 };
 
-using ModuleLog = std::unique_ptr<IGlobalTools::ILogEx, void (*)(IGlobalTools::ILogEx*)>;
+using ModuleLog = ToolPtr<IGlobalTools::ILogEx>;
 ModuleLog NewModuleLog() {
-    void* object = nullptr;
-    GetToolObject(ToolIds::ILogEx, &object);
-    return ModuleLog(static_cast<IGlobalTools::ILogEx*>(object), [](IGlobalTools::ILogEx* log) { log->Release(); });
+    return MakeTool<IGlobalTools::ILogEx>(ToolIds::ILogEx);
 }
 
 // The entries ModuleMessages reads back for these messages: each is written with a line feed

@@ -9,6 +9,7 @@
 #include "exports/FakeChannel.h"
 #include "exports/FlashDecisionExport.h"
 #include "support/LogFiles.h"
+#include "support/ToolObjects.h"
 #include "support/TestFiles.h"
 #include "tools/GetToolObject.h"
 #include "tools/ToolIds.h"
@@ -62,24 +63,15 @@ bool ContainsInOrder(const std::vector<std::string>& messages, const std::vector
     return failure;
 }
 
-class ModuleLog {
-public:
-    ModuleLog() {
-        void* object = nullptr;
-        GetToolObject(ToolIds::ILogEx, &object);
-        log_ = static_cast<IGlobalTools::ILogEx*>(object);
-    }
-    ~ModuleLog() { log_->Release(); }
-    IGlobalTools::ILogEx* get() const { return log_; }
-
-private:
-    IGlobalTools::ILogEx* log_;
-};
+using ModuleLog = ToolPtr<IGlobalTools::ILogEx>;
+ModuleLog NewModuleLog() {
+    return MakeTool<IGlobalTools::ILogEx>(ToolIds::ILogEx);
+}
 
 TEST_P(FlashDecisionFrameTest, DecidesSendsAndLogs) {
     const FlashRow& row = GetParam();
     TestLogFolder folder("2", std::string("FlashFrame_") + row.name);
-    ModuleLog log;
+    ModuleLog log = NewModuleLog();
     FakeEnvironment fake(log.get());
     fake.script().noChannel = row.noChannel;
     fake.script().openResult = row.openResult;
@@ -182,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(DecisionTable, FlashDecisionFrameTest, ::testing::Value
 
 TEST(FlashDecisionFrame, EveryLineIsLevelTwoSoLevelZeroWritesNothing) {
     TestLogFolder folder("1", "FlashFrameLevelOne");
-    ModuleLog log;
+    ModuleLog log = NewModuleLog();
     FakeEnvironment fake(log.get());
     fake.script().openResult = E_FAIL;
     CheckIfFlashCurrentCarrier(fake.environment(), "a", "b");

@@ -10,6 +10,7 @@
 
 #include "support/LogFiles.h"
 #include "support/TestFiles.h"
+#include "support/ToolObjects.h"
 #include "tools/GetToolObject.h"
 #include "tools/IGlobalTools.h"
 #include "tools/ToolIds.h"
@@ -17,18 +18,13 @@
 
 namespace {
 
+using LogExPtr = ToolPtr<IGlobalTools::ILogEx>;
+
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-struct LogExDeleter {
-    void operator()(IGlobalTools::ILogEx* log) const { log->Release(); }
-};
-using LogExPtr = std::unique_ptr<IGlobalTools::ILogEx, LogExDeleter>;
-
 LogExPtr NewLogEx() {
-    void* object = nullptr;
-    GetToolObject(ToolIds::ILogEx, &object);
-    return LogExPtr(static_cast<IGlobalTools::ILogEx*>(object));
+    return MakeTool<IGlobalTools::ILogEx>(ToolIds::ILogEx);
 }
 
 struct SharedLogHold {

@@ -86,6 +86,7 @@ protected:
     void ExpectNothingHeld() {
         EXPECT_TRUE(sim.WaitIdle(10000));
         EXPECT_EQ(sim->AdvisedSinks(), 0);
+        EXPECT_EQ(sim->Unadvises(), sim->Advises()) << "every sink disconnected by the channel itself";
         EXPECT_TRUE(WaitFor([&] { return sim->LiveObjects() == 0; }, 2000)) << sim->LiveObjects();
     }
 
@@ -104,6 +105,10 @@ struct ScenarioRow {
     int commandsReceived;  // -1: not examined
     std::vector<std::string> lineHeads;
 };
+
+void PrintTo(const ScenarioRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class ChannelScenarioTest : public ChannelTest, public ::testing::WithParamInterface<ScenarioRow> {};
 
@@ -238,6 +243,10 @@ struct ReplyRow {
     const char* name;
     std::string reply;
 };
+
+void PrintTo(const ReplyRow& row, std::ostream* out) {
+    *out << row.name << " (" << row.reply.size() << " bytes)";
+}
 
 class ChannelReplyTest : public ChannelTest, public ::testing::WithParamInterface<ReplyRow> {};
 
