@@ -4,14 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "support/LogFiles.h"
 #include "support/SimModem.h"
-#include "tools/GetToolObject.h"
+#include "support/ToolObjects.h"
 #include "tools/IGlobalTools.h"
 #include "tools/ToolIds.h"
 #include "tools/mbim/CMbimDeviceEx.h"
@@ -27,19 +26,16 @@ const std::string kCommand = "AT+GTCURCAR?\r\n";
 const std::string kReply = "\r\n+GTCURCAR: 3,\"Carrier\"\r\n\r\nOK\r\n";
 const std::string kUntouched = "caller's text";
 
-struct ChannelReleaser {
-    void operator()(IGlobalTools::IMbimChannel* channel) const { channel->Release(); }
-};
-using Channel = std::unique_ptr<IGlobalTools::IMbimChannel, ChannelReleaser>;
+using Channel = ToolPtr<IGlobalTools::IMbimChannel>;
 
 Channel NewChannel(const MbimWaits& waits = kShortWaits) {
     return Channel(new CMbimDeviceEx(waits));
 }
 
 Channel FactoryChannel() {
-    void* object = nullptr;
-    EXPECT_EQ(GetToolObject(ToolIds::IMbimChannel, &object), 1);
-    return Channel(static_cast<IGlobalTools::IMbimChannel*>(object));
+    Channel channel = MakeTool<IGlobalTools::IMbimChannel>(ToolIds::IMbimChannel);
+    EXPECT_NE(channel, nullptr);
+    return channel;
 }
 
 HRESULT Execute(IGlobalTools::IMbimChannel* channel, const std::string& command, std::string* reply,
