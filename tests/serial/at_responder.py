@@ -176,8 +176,8 @@ def start(args):
         remove_link(link_path(args.prefix, number))
 
     terminals, all_links = [], []
-    for spec in args.port:
-        numbers = [int(n) for n in spec.split(",")]
+    for port_spec in args.port:
+        numbers = [int(n) for n in port_spec.split(",")]
         master, slave = os.openpty()  # the far end is opened without becoming our terminal
         tty.setraw(slave)
         slave_path = os.ttyname(slave)
