@@ -107,6 +107,7 @@ bool ModemProfile::Parse(const std::string& text, ModemProfile* profile, std::st
     ModemProfile parsed;
     // The command whose reply the "<" lines build; null before the first ">".
     std::string* reply = nullptr;
+    unsigned carrierKeys = 0;
     std::size_t lineNumber = 0;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -150,8 +151,14 @@ bool ModemProfile::Parse(const std::string& text, ModemProfile* profile, std::st
                 return false;
             }
             *reply += bytes;
+        } else if (marker == '=') {
+            if (!parsed.carrier_) parsed.carrier_.emplace();
+            if (!ReadCarrierSetting(raw, &*parsed.carrier_, &carrierKeys, &why)) {
+                *error = where + why;
+                return false;
+            }
         } else {
-            *error = where + "a line must begin with \">\", \"<\" or \"#\"";
+            *error = where + "a line must begin with \">\", \"<\", \"=\" or \"#\"";
             return false;
         }
     }

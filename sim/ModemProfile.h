@@ -12,11 +12,21 @@
 // (trailing blanks too; write \x20 to make one visible). A command ending in "*" is a prefix (a
 // literal star at the end is \x2A); an exact command wins over a prefix, a longer prefix over a
 // shorter one. A ">" with no "<" line answers nothing.
+//
+//   = current 5                 the factory values of the carrier model (CarrierModel.h); with
+//   = lock 0,5                  any "=" line the modem answers the carrier commands from its
+//   = manual 0                  state, except a command listed exactly, which keeps its
+//   = auto 1                    listed reply; settings left out are 0
+//   = factory-default 3
+//
 // Plain C++ with no platform header, so it is tested natively too.
 
 #include <cstddef>
 #include <map>
+#include <optional>
 #include <string>
+
+#include "CarrierModel.h"
 
 namespace SimProfile {
 
@@ -40,11 +50,18 @@ public:
 
     std::size_t size() const { return exact_.size() + prefixes_.size(); }
 
+    // Whether these exact bytes are listed (not only matched by a prefix).
+    bool ListsExactly(const std::string& command) const { return exact_.count(command) != 0; }
+
+    // The factory values of the carrier model; null when the profile has no "=" line.
+    const CarrierState* carrierFactory() const { return carrier_ ? &*carrier_ : nullptr; }
+
     static const char kErrorReply[];
 
 private:
     std::map<std::string, std::string> exact_;
     std::map<std::string, std::string> prefixes_;
+    std::optional<CarrierState> carrier_;
 };
 
 }  // namespace SimProfile

@@ -83,47 +83,41 @@ TEST_P(CarrierIdFrameTest, ResultLinesAndCleanup) {
     }
 }
 
-FakeReply Reply(std::string bytes) {
-    FakeReply reply;
-    reply.bytes = std::move(bytes);
-    return reply;
-}
-
-FakeReply Failure(HRESULT result) {
-    FakeReply reply;
-    reply.result = result;
-    return reply;
-}
-
 const FrameRow kFrameRows[] = {
     {"NoChannel", true, S_OK, {}, -1, {kEntry}, {}},
     {"OpenFails", false, E_FAIL, {}, -1, {kEntry, "[Error]OpenMbimChannel Fail."}, {"[Error]OpenMbimChannel Fail."}},
     {"ExecuteFails",
      false,
      S_OK,
-     {Failure(E_FAIL)},
+     {FailedWith(E_FAIL)},
      -1,
      {kEntry, kOpened, "[Error]Execute AT+GTCURCAR? Error."},
      {"[Error]Execute AT+GTCURCAR? Error."}},
     {"Answered",
      false,
      S_OK,
-     {Reply("\r\n+gtcurcar: 7\r\n\r\nok\r\n")},
+     {ReplyWith("\r\n+gtcurcar: 7\r\n\r\nok\r\n")},
      7,
      {kEntry, kOpened, "[Success]ExecuteCmd Success.Response Data \r", "+GTCURCAR: 7\r", "\r", "OK\r", ""},
      {}},
     {"ErrorReplyIsNoError",
      false,
      S_OK,
-     {Reply("\r\nERROR\r\n")},
+     {ReplyWith("\r\nERROR\r\n")},
      0,
      {kEntry, kOpened, "[Success]ExecuteCmd Success.Response Data \r", "ERROR\r", ""},
      {}},
-    {"EmptyReply", false, S_OK, {Reply("")}, 0, {kEntry, kOpened, "[Success]ExecuteCmd Success.Response Data "}, {}},
+    {"EmptyReply",
+     false,
+     S_OK,
+     {ReplyWith("")},
+     0,
+     {kEntry, kOpened, "[Success]ExecuteCmd Success.Response Data "},
+     {}},
     {"PercentInReplyStoredLiterally",
      false,
      S_OK,
-     {Reply("+GTCURCAR: %s%d\r\nOK\r\n")},
+     {ReplyWith("+GTCURCAR: %s%d\r\nOK\r\n")},
      0,
      {kEntry, kOpened, "[Success]ExecuteCmd Success.Response Data +GTCURCAR: %S%D\r", "OK\r", ""},
      {}},
@@ -133,9 +127,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, CarrierIdFrameTest, ::testing::ValuesIn(kFrameRo
 
 TEST(CarrierIdFrame, ChannelThatThrowsStillReleasesLockAndChannel) {
     FakeEnvironment fake;
-    FakeReply throwing;
-    throwing.throws = true;
-    fake.script().replies = {throwing};
+    fake.script().replies = {ThrowingReply()};
     EXPECT_EQ(QueryCurrentCarrierId(fake.environment()), -1);
     EXPECT_EQ(fake.script().releases, 1);
     EXPECT_TRUE(fake.LockIsFree());
@@ -143,7 +135,7 @@ TEST(CarrierIdFrame, ChannelThatThrowsStillReleasesLockAndChannel) {
 
 TEST(CarrierIdFrame, WithoutModuleLogOrLockStillAnswers) {
     FakeEnvironment fake(nullptr, false);
-    fake.script().replies = {Reply("+GTCURCAR: 12,3\r\nOK\r\n")};
+    fake.script().replies = {ReplyWith("+GTCURCAR: 12,3\r\nOK\r\n")};
     EXPECT_EQ(QueryCurrentCarrierId(fake.environment()), 12);
     EXPECT_EQ(fake.script().releases, 1);
 }
@@ -155,7 +147,7 @@ TEST(CarrierIdFrame, AnyReplyBytesNeverCrashOrHoldTheLock) {
     };
     for (const std::string& bytes : replies) {
         FakeEnvironment fake;
-        fake.script().replies = {Reply(bytes)};
+        fake.script().replies = {ReplyWith(bytes)};
         const int result = QueryCurrentCarrierId(fake.environment());
         EXPECT_GE(result, 0);
         EXPECT_EQ(fake.script().releases, 1);
@@ -165,7 +157,7 @@ TEST(CarrierIdFrame, AnyReplyBytesNeverCrashOrHoldTheLock) {
 
 TEST(CarrierIdFrame, CallersAreSerialisedByTheExportLock) {
     FakeEnvironment fake;
-    fake.script().replies = {Reply("+GTCURCAR: 1\r\nOK\r\n")};
+    fake.script().replies = {ReplyWith("+GTCURCAR: 1\r\nOK\r\n")};
     ::WaitForSingleObject(fake.environment().exportLock, INFINITE);
     std::atomic<int> result{-2};
     std::thread caller([&] { result = QueryCurrentCarrierId(fake.environment()); });

@@ -65,24 +65,6 @@ std::string Bytes(const char (&literal)[N]) {
     return std::string(literal, N - 1);
 }
 
-FakeReply Reply(std::string bytes) {
-    FakeReply reply;
-    reply.bytes = std::move(bytes);
-    return reply;
-}
-
-FakeReply Failure(HRESULT result) {
-    FakeReply reply;
-    reply.result = result;
-    return reply;
-}
-
-FakeReply Throwing() {
-    FakeReply reply;
-    reply.throws = true;
-    return reply;
-}
-
 // The single command an export sent, with the fixed arguments every command travels with.
 void ExpectOneCommand(const FakeChannelScript& script, const std::string& command) {
     ASSERT_EQ(script.commands.size(), 1u);
@@ -118,7 +100,7 @@ class GetCarrierSwitchModeTest : public ::testing::TestWithParam<GetRow> {};
 TEST_P(GetCarrierSwitchModeTest, SendsQueryAndWritesOnlyTheModesOutputs) {
     const GetRow& row = GetParam();
     FakeEnvironment fake;
-    fake.script().replies = {Reply(row.reply)};
+    fake.script().replies = {ReplyWith(row.reply)};
     Outputs outputs;
 
     EXPECT_EQ(
@@ -171,7 +153,7 @@ class SetCarrierSwitchModeTest : public ::testing::TestWithParam<SetRow> {};
 TEST_P(SetCarrierSwitchModeTest, SendsCommandAndJudgesOk) {
     const SetRow& row = GetParam();
     FakeEnvironment fake;
-    fake.script().replies = {Reply(row.reply)};
+    fake.script().replies = {ReplyWith(row.reply)};
 
     EXPECT_EQ(SetCarrierSwitch(fake.environment(), static_cast<CarrierSwitchMode>(row.mode), row.value, row.flag),
               row.result);
@@ -277,16 +259,16 @@ const PathRow kPathRows[] = {
      GetManual,
      false,
      S_OK,
-     {Failure(E_FAIL)},
+     {FailedWith(E_FAIL)},
      0,
      {kGetCommand, kGetExecuteFailed},
      {kGetExecuteFailed}},
-    {"GetChannelThrows", GetManual, false, S_OK, {Throwing()}, 0, {kGetCommand}, {}},
+    {"GetChannelThrows", GetManual, false, S_OK, {ThrowingReply()}, 0, {kGetCommand}, {}},
     {"GetAnswered",
      GetManual,
      false,
      S_OK,
-     {Reply("\r\n+gtmselcar: 7\r\n\r\nok\r\n")},
+     {ReplyWith("\r\n+gtmselcar: 7\r\n\r\nok\r\n")},
      1,
      {kGetCommand, "[Success]OEM_GetCarrierSwitch::GetToolObject Response data \r\n+GTMSELCAR: 7\r\n\r\nOK\r\n."},
      {}},
@@ -294,7 +276,7 @@ const PathRow kPathRows[] = {
      GetManual,
      false,
      S_OK,
-     {Reply("%s%n")},
+     {ReplyWith("%s%n")},
      0,
      {kGetCommand, "[Success]OEM_GetCarrierSwitch::GetToolObject Response data %S%N."},
      {}},
@@ -302,7 +284,7 @@ const PathRow kPathRows[] = {
      GetRestore,
      false,
      S_OK,
-     {Reply("\r\nOK\r\n")},
+     {ReplyWith("\r\nOK\r\n")},
      0,
      {"[Success]OEM_GetCarrierSwitch::GetToolObject AT Command .",
       "[Success]OEM_GetCarrierSwitch::GetToolObject Response data \r\nOK\r\n."},
@@ -313,16 +295,16 @@ const PathRow kPathRows[] = {
      SetLockOn,
      false,
      S_OK,
-     {Failure(E_FAIL)},
+     {FailedWith(E_FAIL)},
      0,
      {kSetCommand, kSetExecuteFailed},
      {kSetExecuteFailed}},
-    {"SetChannelThrows", SetLockOn, false, S_OK, {Throwing()}, 0, {kSetCommand}, {}},
+    {"SetChannelThrows", SetLockOn, false, S_OK, {ThrowingReply()}, 0, {kSetCommand}, {}},
     {"SetAnsweredReplyLoggedAsReceived",
      SetLockOn,
      false,
      S_OK,
-     {Reply("\r\nok\r\n")},
+     {ReplyWith("\r\nok\r\n")},
      1,
      {kSetCommand, "[Success]OEM_SetCarrierSwitch::GetToolObject Response data \r\nok\r\n."},
      {}},
@@ -330,7 +312,7 @@ const PathRow kPathRows[] = {
      SetLockOn,
      false,
      S_OK,
-     {Reply("\r\nERROR\r\n")},
+     {ReplyWith("\r\nERROR\r\n")},
      0,
      {kSetCommand, "[Success]OEM_SetCarrierSwitch::GetToolObject Response data \r\nERROR\r\n."},
      {}},
@@ -349,7 +331,7 @@ TEST_P(SetCarrierSwitchRefusalTest, NothingSentOneErrorLineAtLevelZero) {
         TestLogFolder folder(level, "CarrierSwitchRefusal");
         ModuleLog log = NewModuleLog();
         FakeEnvironment fake(log.get());
-        fake.script().replies = {Reply("\r\nOK\r\n")};
+        fake.script().replies = {ReplyWith("\r\nOK\r\n")};
 
         EXPECT_EQ(SetCarrierSwitch(fake.environment(), static_cast<CarrierSwitchMode>(mode), 1, 1), 0);
 
@@ -393,7 +375,7 @@ TEST(CarrierSwitchBadInput, AnyReplyBytesNeverCrashOrHoldTheLock) {
             const CarrierSwitchMode any = static_cast<CarrierSwitchMode>(mode);
             {
                 FakeEnvironment fake(log.get());
-                fake.script().replies = {Reply(bytes)};
+                fake.script().replies = {ReplyWith(bytes)};
                 Outputs outputs;
                 const int result = GetCarrierSwitch(fake.environment(), any, &outputs.value, &outputs.flag);
                 EXPECT_TRUE(result == 0 || result == 1);
@@ -403,7 +385,7 @@ TEST(CarrierSwitchBadInput, AnyReplyBytesNeverCrashOrHoldTheLock) {
             }
             {
                 FakeEnvironment fake(log.get());
-                fake.script().replies = {Reply(bytes)};
+                fake.script().replies = {ReplyWith(bytes)};
                 const int result = SetCarrierSwitch(fake.environment(), any, INT_MIN, 0xFF);
                 EXPECT_TRUE(result == 0 || result == 1);
                 EXPECT_EQ(fake.script().releases, mode == 0 ? 0 : 1);

@@ -15,6 +15,22 @@ struct FakeReply {
     bool throws = false;
 };
 
+inline FakeReply ReplyWith(std::string bytes) {
+    FakeReply reply;
+    reply.bytes = std::move(bytes);
+    return reply;
+}
+inline FakeReply FailedWith(HRESULT result) {
+    FakeReply reply;
+    reply.result = result;
+    return reply;
+}
+inline FakeReply ThrowingReply() {
+    FakeReply reply;
+    reply.throws = true;
+    return reply;
+}
+
 struct FakeChannelScript {
     bool noChannel = false;
     HRESULT openResult = S_OK;

@@ -62,8 +62,7 @@ struct NvmRow {
 };
 class NvmVersionTest : public ::testing::TestWithParam<NvmRow> {};
 TEST_P(NvmVersionTest, ReducesBySegmentCount) {
-    EXPECT_EQ(FlashVersionText::NvmVersionFromSegments(GetParam().extracted, GetParam().segments),
-              GetParam().expected);
+    EXPECT_EQ(FlashVersionText::NvmVersionFromSegments(GetParam().extracted, GetParam().segments), GetParam().expected);
 }
 const NvmRow kNvmRows[] = {
     {"SixSegments", "C1.C2.C3.7.C5.9", {"C1", "C2", "C3", "7", "C5", "9"}, "7.9"},
@@ -112,4 +111,4 @@ TEST(FlashDecisionLayout, ThreeBytesInOrder) {
     EXPECT_EQ(bytes[2], 1);
 }
 
-} // namespace
+}  // namespace

@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorRow{"UnknownEscape", "> A\\q\n", "line 1: unknown escape \\q"},
                       ErrorRow{"ShortHex", "> A\n< \\x4\n", "line 2: \\x needs two hex digits"},
                       ErrorRow{"LoneBackslash", "> A\\\n", "line 1: a lone \\ at the end"},
-                      ErrorRow{"UnknownLine", "> A\nreply\n", "line 2: a line must begin with \">\", \"<\" or \"#\""},
+                      ErrorRow{"UnknownLine", "> A\nreply\n", "line 2: a line must begin with \">\", \"<\", \"=\" or \"#\""},
                       ErrorRow{"DuplicateCommand", "> A\\r\n> A\\r\n", "line 2: the command A\\r is listed twice"},
                       ErrorRow{"DuplicatePrefix", "> *\n> *\n", "line 2: the command * is listed twice"}),
     [](const ::testing::TestParamInfo<ErrorRow>& info) { return info.param.name; });
