@@ -2,4 +2,4 @@
 add_executable(threads_bench ${CMAKE_CURRENT_LIST_DIR}/threads_bench.cpp)
 target_link_libraries(threads_bench PRIVATE oemcore)
 target_compile_options(threads_bench PRIVATE -Wall -Wextra -Werror)
-set_target_properties(threads_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bench)
+set_target_properties(threads_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
