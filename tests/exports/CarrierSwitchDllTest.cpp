@@ -1,4 +1,4 @@
-// The carrier switch exports as the host meets them in the shipped Oem.dll.
+// The carrier switch exports in the shipped Oem.dll: an unknown set mode is refused before any channel.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -12,27 +12,18 @@
 
 namespace {
 
-using GetCarrierSwitchExport = int (*)(std::int32_t, std::int32_t*, bool*);
 using SetCarrierSwitchExport = int (*)(std::int32_t, std::int32_t, unsigned char);
 
-TEST(CarrierSwitchDll, BothExportsFoundByName) {
-    OemDll dll;
-    ASSERT_TRUE(dll.loaded()) << OemDll::Path() << " error " << ::GetLastError();
-    EXPECT_NE(dll.Get<GetCarrierSwitchExport>("OEM_GetCarrierSwitch"), nullptr);
-    EXPECT_NE(dll.Get<SetCarrierSwitchExport>("OEM_SetCarrierSwitch"), nullptr);
-}
-
-// Had any of these reached the channel, the module log would also hold the factory failure
-// or the command line.
+// A call that reached the channel would also log the factory failure or the command line.
 TEST(CarrierSwitchDll, SetWithUnknownModeIsRefusedBeforeAnyChannel) {
     TestLogFolder folder("2", "DllCarrierSwitchRefusal");
     OemDll dll;
-    ASSERT_TRUE(dll.loaded());
+    ASSERT_TRUE(dll.loaded()) << OemDll::Path() << " error " << ::GetLastError();
+    ASSERT_NE(dll.Get<int (*)(std::int32_t, std::int32_t*, bool*)>("OEM_GetCarrierSwitch"), nullptr);
     const auto set = dll.Get<SetCarrierSwitchExport>("OEM_SetCarrierSwitch");
     ASSERT_NE(set, nullptr);
-
     std::vector<std::string> expected;
-    for (const std::int32_t mode : {0, 6, -1, INT_MIN, INT_MAX}) {
+    for (const std::int32_t mode : {0, 6, INT_MIN}) {
         EXPECT_EQ(set(mode, 1, 1), 0) << "mode " << mode;
         expected.push_back("[Error]OEM_SetCarrierSwitch::Mode " + std::to_string(mode) + " Not Supported.");
     }

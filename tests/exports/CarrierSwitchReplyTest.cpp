@@ -1,10 +1,9 @@
-// The carrier switch commands, byte for byte, and the query and set replies as the exports
-// read them (query replies already upper-cased, as the export hands them over).
+// Carrier switch set commands byte for byte (frame tests cover each mode once), and query/set replies as the exports
+// read them (upper-cased).
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <optional>
-#include <ostream>
 #include <string>
 
 #include "exports/AsciiText.h"
@@ -29,9 +28,6 @@ struct QueryRow {
     std::optional<bool> flag;
     std::optional<int> value;
 };
-void PrintTo(const QueryRow& row, std::ostream* os) {
-    *os << row.name;
-}
 
 class CarrierSwitchQueryReplyTest : public ::testing::TestWithParam<QueryRow> {};
 
@@ -51,14 +47,12 @@ const QueryRow kQueryRows[] = {
     {"AutoOff", 3, "\r\n+GTASELCAR: 0\r\n\r\nOK\r\n", true, false, kNoValue},
     {"AutoTwoIsNotOn", 3, "\r\n+GTASELCAR: 2\r\n\r\nOK\r\n", true, false, kNoValue},
     {"ManualNoSelection65535", 2, "\r\n+GTMSELCAR: 65535\r\n\r\nOK\r\n", true, false, 65535},
-    {"ManualZero", 2, "\r\n+GTMSELCAR: 0\r\n\r\nOK\r\n", true, false, 0},
     {"ManualSeven", 2, "\r\n+GTMSELCAR: 7\r\n\r\nOK\r\n", true, true, 7},
     {"ManualBlankFieldReadsZero", 2, "\r\n+GTMSELCAR: \r\n\r\nOK\r\n", true, false, 0},
     {"ManualSignDropped", 2, "\r\n+GTMSELCAR: -7\r\n\r\nOK\r\n", true, true, 7},
     {"FactoryDefault", 4, "\r\n+GTFDCAR: 3\r\n\r\nOK\r\n", true, kNoFlag, 3},
     {"FactoryDefaultLowerCase", 4, "\r\n+gtfdcar: 3\r\n\r\nok\r\n", true, kNoFlag, 3},
     {"FactoryDefaultSaturates", 4, "+GTFDCAR: 99999999999999999999\r\nOK", true, kNoFlag, INT_MAX},
-    {"LockOff", 1, "\r\n+GTLOCKCAR: 0,5\r\n\r\nOK\r\n", true, false, 5},
     {"LockOn", 1, "\r\n+GTLOCKCAR: 1,10\r\n\r\nOK\r\n", true, true, 10},
     {"LockAnyNonZeroIsOn", 1, "+GTLOCKCAR: 3,4\r\nOK", true, true, 4},
     {"LockWithoutCommaRefused", 1, "\r\n+GTLOCKCAR: 1\r\n\r\nOK\r\n", false, kNoFlag, kNoValue},
@@ -66,22 +60,14 @@ const QueryRow kQueryRows[] = {
     {"LockSecondStopsAtNextComma", 1, "+GTLOCKCAR: 1,2,3\r\nOK", true, true, 2},
     {"LockLettersDropped", 1, "+GTLOCKCAR: 1A,B2C0\r\nOK", true, true, 20},
     {"OkWithoutLineEndEndsField", 3, "+GTASELCAR: 1\r\nOK", true, true, kNoValue},
-    {"NulBytesDroppedFromField", 2,
-     std::string("+GTMSELCAR: 1\0"
-                 "2\r\nOK",
-                 sizeof("+GTMSELCAR: 1\0"
-                        "2\r\nOK") -
-                     1),
-     true, true, 12},
+    {"NulBytesDroppedFromField", 2, std::string("+GTMSELCAR: 1\0002\r\nOK", 19), true, true, 12},
     {"ErrorAfterPrefix", 3, "\r\n+GTASELCAR: 1\r\n\r\nERROR\r\n", false, kNoFlag, kNoValue},
-    {"ErrorOnly", 2, "\r\nERROR\r\n", false, kNoFlag, kNoValue},
     {"EmptyReply", 4, "", false, kNoFlag, kNoValue},
     {"OtherModesPrefix", 2, "\r\n+GTASELCAR: 1\r\n\r\nOK\r\n", false, kNoFlag, kNoValue},
     {"OkBeforePrefix", 4, "\r\nOK\r\n+GTFDCAR: 3\r\n", false, kNoFlag, kNoValue},
     {"OkRightAfterPrefix", 4, "+GTFDCAR:\r\nOK\r\n", false, kNoFlag, kNoValue},
     {"FirstPrefixAndFirstOkFrameField", 4, "+GTFDCAR: 1\r\nOK\r\n+GTFDCAR: 2\r\nOK\r\n", true, kNoFlag, 1},
     {"RestoreHasNoQuery", 5, "\r\n+GTFDCAR: 3\r\n\r\nOK\r\n", false, kNoFlag, kNoValue},
-    {"ZeroModeHasNoQuery", 0, "\r\nOK\r\n", false, kNoFlag, kNoValue},
     {"NegativeModeHasNoQuery", -1, "\r\n+GTLOCKCAR: 1,2\r\nOK\r\n", false, kNoFlag, kNoValue},
 };
 INSTANTIATE_TEST_SUITE_P(Replies, CarrierSwitchQueryReplyTest, ::testing::ValuesIn(kQueryRows), RowName<QueryRow>);
@@ -96,31 +82,6 @@ TEST(CarrierSwitchQueryReplyBadInput, MegabyteOfAnyBytesNeverCrashes) {
     EXPECT_EQ(reading.value, 0);
 }
 
-struct QueryCommandRow {
-    const char* name;
-    int mode;
-    std::string command;
-};
-void PrintTo(const QueryCommandRow& row, std::ostream* os) {
-    *os << row.name;
-}
-
-class CarrierSwitchQueryCommandTest : public ::testing::TestWithParam<QueryCommandRow> {};
-
-TEST_P(CarrierSwitchQueryCommandTest, Bytes) {
-    EXPECT_EQ(CarrierSwitchQueryCommand(Mode(GetParam().mode)), GetParam().command);
-}
-
-const QueryCommandRow kQueryCommandRows[] = {
-    {"Lock", 1, "AT+GTLOCKCAR?\r\n"}, {"Manual", 2, "AT+GTMSELCAR?\r\n"},
-    {"Auto", 3, "AT+GTASELCAR?\r\n"}, {"FactoryDefault", 4, "AT+GTFDCAR?\r\n"},
-    {"RestoreIsEmpty", 5, ""},        {"ZeroIsEmpty", 0, ""},
-    {"NegativeIsEmpty", -1, ""},      {"LargestIsEmpty", INT_MAX, ""},
-    {"SmallestIsEmpty", INT_MIN, ""},
-};
-INSTANTIATE_TEST_SUITE_P(Modes, CarrierSwitchQueryCommandTest, ::testing::ValuesIn(kQueryCommandRows),
-                         RowName<QueryCommandRow>);
-
 struct SetCommandRow {
     const char* name;
     int mode;
@@ -128,9 +89,6 @@ struct SetCommandRow {
     bool flag;
     std::string command;
 };
-void PrintTo(const SetCommandRow& row, std::ostream* os) {
-    *os << row.name;
-}
 
 class CarrierSwitchSetCommandTest : public ::testing::TestWithParam<SetCommandRow> {};
 
@@ -141,28 +99,15 @@ TEST_P(CarrierSwitchSetCommandTest, Bytes) {
 }
 
 const SetCommandRow kSetCommandRows[] = {
-    {"LockOnWithValue", 1, 20, true, "AT+GTLOCKCAR=1,20\r\n"},
-    {"LockOffDropsValue", 1, 20, false, "AT+GTLOCKCAR=0\r\n"},
-    {"LockOnNegative", 1, -5, true, "AT+GTLOCKCAR=1,-5\r\n"},
     {"LockOnSmallest", 1, INT_MIN, true, "AT+GTLOCKCAR=1,-2147483648\r\n"},
     {"LockOnLargest", 1, INT_MAX, true, "AT+GTLOCKCAR=1,2147483647\r\n"},
     {"ManualOnWithValue", 2, 9, true, "AT+GTMSELCAR=9\r\n"},
-    {"ManualOffSendsZero", 2, 9, false, "AT+GTMSELCAR=0\r\n"},
-    {"ManualOnSmallest", 2, INT_MIN, true, "AT+GTMSELCAR=-2147483648\r\n"},
     {"ManualOnLargest", 2, INT_MAX, true, "AT+GTMSELCAR=2147483647\r\n"},
-    {"AutoOnIgnoresValue", 3, 0, true, "AT+GTASELCAR=1\r\n"},
     {"AutoOffIgnoresValue", 3, 77, false, "AT+GTASELCAR=0\r\n"},
-    {"AutoOnSmallestValueIgnored", 3, INT_MIN, true, "AT+GTASELCAR=1\r\n"},
     {"FactoryDefaultIgnoresFlag", 4, 8, false, "AT+GTFDCAR=8\r\n"},
-    {"FactoryDefaultFlagOn", 4, 8, true, "AT+GTFDCAR=8\r\n"},
-    {"FactoryDefaultNegative", 4, -1, false, "AT+GTFDCAR=-1\r\n"},
-    {"FactoryDefaultSmallest", 4, INT_MIN, false, "AT+GTFDCAR=-2147483648\r\n"},
     {"FactoryDefaultLargest", 4, INT_MAX, true, "AT+GTFDCAR=2147483647\r\n"},
     {"RestoreIgnoresValueAndFlag", 5, 123, true, "AT+GTRSTRCAR\r\n"},
-    {"RestoreSmallestValue", 5, INT_MIN, false, "AT+GTRSTRCAR\r\n"},
     {"ZeroRefused", 0, 1, true, ""},
-    {"SixRefused", 6, 1, true, ""},
-    {"NegativeRefused", -1, 1, false, ""},
     {"SmallestModeRefused", INT_MIN, 0, false, ""},
     {"LargestModeRefused", INT_MAX, 0, true, ""},
 };
@@ -174,9 +119,6 @@ struct SetReplyRow {
     std::string reply;
     bool succeeded;
 };
-void PrintTo(const SetReplyRow& row, std::ostream* os) {
-    *os << row.name;
-}
 
 class CarrierSwitchSetReplyTest : public ::testing::TestWithParam<SetReplyRow> {};
 
@@ -186,7 +128,6 @@ TEST_P(CarrierSwitchSetReplyTest, OkLineAnywhere) {
 
 const SetReplyRow kSetReplyRows[] = {
     {"Ok", "\r\nOK\r\n", true},
-    {"LowerCaseOk", "\r\nok\r\n", true},
     {"OkAfterEcho", "AT+GTFDCAR=8\r\r\nOK\r\n", true},
     {"OkInsideText", "LOOKOK\r\nMORE", true},
     {"Error", "\r\nERROR\r\n", false},

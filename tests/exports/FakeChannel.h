@@ -2,12 +2,16 @@
 // A channel that stands in for the AT-over-MBIM one: it answers from a script and records
 // what it was asked, so tests assert on the exact bytes an export sent.
 
+#include <gtest/gtest.h>
+
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "exports/ExportEnvironment.h"
+#include "support/ToolObjects.h"
 #include "tools/IGlobalTools.h"
+#include "tools/ToolIds.h"
 
 struct FakeReply {
     HRESULT result = S_OK;
@@ -47,6 +51,25 @@ struct FakeChannelScript {
     // Whether the export lock could be taken by another thread while a command ran.
     std::vector<bool> lockFreeDuringCommand;
 };
+
+inline FakeChannelScript NoChannel() {
+    FakeChannelScript script;
+    script.noChannel = true;
+    return script;
+}
+inline FakeChannelScript OpenFails() {
+    FakeChannelScript script;
+    script.openResult = E_FAIL;
+    return script;
+}
+inline FakeChannelScript Answering(std::vector<FakeReply> replies) {
+    FakeChannelScript script;
+    script.replies = std::move(replies);
+    return script;
+}
+inline FakeChannelScript Answer(std::string bytes) {
+    return Answering({ReplyWith(std::move(bytes))});
+}
 
 class FakeChannel : public IGlobalTools::IMbimChannel {
 public:
@@ -89,3 +112,23 @@ private:
     FakeChannelScript script_;
     ExportEnvironment environment_;
 };
+
+using ModuleLog = ToolPtr<IGlobalTools::ILogEx>;
+inline ModuleLog NewModuleLog() {
+    return MakeTool<IGlobalTools::ILogEx>(ToolIds::ILogEx);
+}
+
+template <typename Row>
+std::string RowName(const ::testing::TestParamInfo<Row>& info) {
+    return info.param.name;
+}
+
+// The single AT command an export sent, with the fixed arguments, under the export lock.
+inline void ExpectOneAtCommand(const FakeChannelScript& script, const std::string& command) {
+    ASSERT_EQ(script.commands.size(), 1u);
+    EXPECT_EQ(script.commands[0], command);
+    EXPECT_EQ(script.serviceIds[0], L"{ffffffff-abca-4b11-a4e2-f2fc87f94488}");
+    EXPECT_EQ(script.commandIds[0], 1u);
+    EXPECT_FALSE(script.parserGiven[0]);
+    EXPECT_FALSE(script.lockFreeDuringCommand[0]) << "lock held while the command runs";
+}

@@ -1,5 +1,5 @@
-// The version-comparison exports as the host meets them: through Oem.dll, with the lines
-// they leave in the module log.
+// The version-comparison exports through Oem.dll, with the lines they leave in the module log;
+// the comparison rules themselves are tabled in VersionRulesTest.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -69,57 +69,34 @@ TEST_P(VersionExportsDllTest, AnswersAndWritesBothLines) {
     TestLogFolder folder("2", std::string("DllVersion") + row.name);
     VersionExports exports;
     ASSERT_TRUE(exports.found());
-
-    std::vector<char> current(row.current.begin(), row.current.end());
-    current.push_back('\0');
-    std::vector<char> next(row.next.begin(), row.next.end());
-    next.push_back('\0');
-    EXPECT_EQ(exports.Call(row.which, current.data(), next.data()), row.update);
-    EXPECT_EQ(std::string(current.data()), row.current) << "the host's text is not changed";
-    EXPECT_EQ(std::string(next.data()), row.next) << "the host's text is not changed";
+    const std::string current = row.current, next = row.next;
+    EXPECT_EQ(exports.Call(row.which, current.c_str(), next.c_str()), row.update);
+    EXPECT_EQ(current + next, row.current + row.next) << "the host's text is not changed";
     EXPECT_THAT(folder.ModuleMessages(), ::testing::ElementsAre(FirstLine(row.which, row.current, row.next),
                                                                 SecondLine(row.which, row.currentPart, row.newPart)));
 }
 
 const ExportRow kExportRows[] = {
     {"PackageLastFieldDiffers", Export::Package, "A1.B2.C3.10.4", "A1.B2.C3.10.5", "10.4", "10.5", true},
-    {"PackageFirstThreeFieldsDoNotCount", Export::Package, "A1.B2.C3.10.5", "X9.Y8.Z7.10.5", "10.5", "10.5", false},
     {"PackageCaseDoesNotCount", Export::Package, "a1.b2.c3.10.5r", "A1.B2.C3.10.5R", "10.5R", "10.5R", false},
-    {"PackageOlderNewVersionStillDiffers", Export::Package, "A1.B2.C3.10.6", "A1.B2.C3.10.5", "10.6", "10.5", true},
-    {"PackageLeadingZerosCount", Export::Package, "A1.B2.C3.010", "A1.B2.C3.10", "010", "10", true},
     {"PackageFewerThanThreeStops", Export::Package, "A1.B2", "C3.B2", "B2", "B2", false},
-    {"PackageEqualVersions", Export::Package, "A1.B2.C3.10.5", "A1.B2.C3.10.5", "10.5", "10.5", false},
-    {"PackageEmptyCurrent", Export::Package, "", "A1.B2.C3.10", "", "10", true},
     {"CarrierCaseDoesNotCount", Export::Carrier, "CarrierX.02", "CARRIERX.02", "CARRIERX.02", "CARRIERX.02", false},
     {"CarrierDropsNoField", Export::Carrier, "A1.B2.C3.10", "X9.B2.C3.10", "A1.B2.C3.10", "X9.B2.C3.10", true},
-    {"CarrierEmptyNew", Export::Carrier, "X.1", "", "X.1", "", true},
-    {"CarrierTrailingBlank", Export::Carrier, "X.1 ", "X.1", "X.1 ", "X.1", true},
 };
 
 INSTANTIATE_TEST_SUITE_P(WorkedExamples, VersionExportsDllTest, ::testing::ValuesIn(kExportRows),
                          [](const ::testing::TestParamInfo<ExportRow>& info) { return std::string(info.param.name); });
-
-// A committed page that faults on any read: the new version the export must not look at.
-class NoAccessPage {
-public:
-    NoAccessPage() : page_(::VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS)) {}
-    ~NoAccessPage() { ::VirtualFree(page_, 0, MEM_RELEASE); }
-    NoAccessPage(const NoAccessPage&) = delete;
-    NoAccessPage& operator=(const NoAccessPage&) = delete;
-    const char* text() const { return static_cast<const char*>(page_); }
-
-private:
-    void* page_;
-};
 
 TEST(VersionExportsDll, EmptyCurrentCarrierAnswersTrueWithoutReadingOrLogging) {
     TestLogFolder folder("2", "DllVersionEmptyCarrier");
     VersionExports exports;
     ASSERT_TRUE(exports.found());
     EXPECT_TRUE(exports.Call(Export::Carrier, "", "")) << "two empty versions would compare equal";
-    NoAccessPage unreadable;
-    ASSERT_NE(unreadable.text(), nullptr);
-    EXPECT_TRUE(exports.Call(Export::Carrier, "", unreadable.text()));
+    // A committed page that faults on any read: the new version the export must not look at.
+    void* unreadable = ::VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS);
+    ASSERT_NE(unreadable, nullptr);
+    EXPECT_TRUE(exports.Call(Export::Carrier, "", static_cast<const char*>(unreadable)));
+    ::VirtualFree(unreadable, 0, MEM_RELEASE);
     EXPECT_FALSE(TestFiles::Exists(folder.ModuleLogPath())) << "nothing is logged";
 }
 
@@ -146,54 +123,58 @@ TEST(VersionExportsDll, VersionLongerThanALogLineIsComparedWhole) {
     EXPECT_EQ(lines[1].rfind("PackageVer comparing current-part is:555", 0), 0u);
 }
 
+// Call i of thread t: which export, its versions, and the two lines it must leave.
+struct ThreadCall {
+    ThreadCall(int t, int i)
+        : which(i % 2 == 0 ? Export::Package : Export::Carrier),
+          current("T" + std::to_string(t) + ".N" + std::to_string(i)),
+          differ(i % 3 == 0),
+          next(differ ? current + "X" : current) {}
+    std::vector<std::string> Lines() const {
+        const std::string part = which == Export::Package ? current.substr(current.find('.') + 1) : current;
+        return {FirstLine(which, current, next), SecondLine(which, part, differ ? part + "X" : part)};
+    }
+    Export which;
+    std::string current;
+    bool differ;
+    std::string next;
+};
+
 TEST(VersionExportsDll, EightThreadsAtOnceWriteEveryLineWhole) {
     TestLogFolder folder("2", "DllVersionThreads");
     VersionExports exports;
     ASSERT_TRUE(exports.found());
-    constexpr int kThreads = 8;
-    constexpr int kCallsEach = 25;
-
+    constexpr int kThreads = 8, kCallsEach = 25;
     std::vector<std::thread> threads;
     std::vector<int> wrong(kThreads, 0);
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < kCallsEach; ++i) {
-                const std::string version = "T" + std::to_string(t) + ".N" + std::to_string(i);
-                const Export which = i % 2 == 0 ? Export::Package : Export::Carrier;
-                const bool differ = i % 3 == 0;
-                const std::string next = differ ? version + "X" : version;
-                if (exports.Call(which, version.c_str(), next.c_str()) != differ) ++wrong[t];
+                const ThreadCall call(t, i);
+                if (exports.Call(call.which, call.current.c_str(), call.next.c_str()) != call.differ) ++wrong[t];
             }
         });
     }
     for (std::thread& thread : threads) thread.join();
-    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(wrong[t], 0) << "thread " << t;
+    EXPECT_EQ(wrong, std::vector<int>(kThreads, 0));
 
     // Each thread's lines are whole, in its own call order, first line before second.
     std::map<std::string, std::vector<std::string>> byThread;
     const std::vector<LogLineText> lines = TestLogFolder::ParseLines(TestFiles::ReadAll(folder.ModuleLogPath()));
+    ASSERT_EQ(lines.size(), static_cast<size_t>(kThreads * kCallsEach * 2));
     for (const LogLineText& line : lines) {
         ASSERT_FALSE(line.prefix.empty()) << "torn line: " << line.message;
         const std::string threadId = line.prefix.substr(line.prefix.find("] [") + 3);
         byThread[threadId.substr(0, threadId.find(']'))].push_back(line.message);
     }
-    ASSERT_EQ(lines.size(), static_cast<size_t>(kThreads * kCallsEach * 2));
-    ASSERT_EQ(byThread.size(), static_cast<size_t>(kThreads));
-
-    std::set<std::vector<std::string>> expected;
+    std::set<std::vector<std::string>> expected, seen;
     for (int t = 0; t < kThreads; ++t) {
         std::vector<std::string> own;
         for (int i = 0; i < kCallsEach; ++i) {
-            const std::string version = "T" + std::to_string(t) + ".N" + std::to_string(i);
-            const Export which = i % 2 == 0 ? Export::Package : Export::Carrier;
-            const std::string next = i % 3 == 0 ? version + "X" : version;
-            const std::string part = which == Export::Package ? "N" + std::to_string(i) : version;
-            own.push_back(FirstLine(which, version, next));
-            own.push_back(SecondLine(which, part, i % 3 == 0 ? part + "X" : part));
+            for (const std::string& line : ThreadCall(t, i).Lines()) own.push_back(line);
         }
         expected.insert(own);
     }
-    std::set<std::vector<std::string>> seen;
     for (const auto& entry : byThread) seen.insert(entry.second);
     EXPECT_EQ(seen, expected);
 }

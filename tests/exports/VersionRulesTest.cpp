@@ -1,5 +1,4 @@
-// The version-text rules: comparison of the two kinds, dropping leading fields and splitting
-// replies into segments.
+// The version-text rules: comparing both kinds, dropping leading fields, splitting replies into segments.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -45,11 +44,8 @@ const CompareRow kCompareRows[] = {
     {"PackageFirstThreeFieldsDoNotCount", VersionKind::Package, "A1.B2.C3.10.5", "X9.Y8.Z7.10.5", "10.5", "10.5",
      false},
     {"PackageCaseDoesNotCount", VersionKind::Package, "a1.b2.c3.10.5r", "A1.B2.C3.10.5R", "10.5R", "10.5R", false},
-    {"PackageOlderNewVersionStillDiffers", VersionKind::Package, "A1.B2.C3.10.6", "A1.B2.C3.10.5", "10.6", "10.5",
-     true},
     {"PackageLeadingZerosCount", VersionKind::Package, "A1.B2.C3.010", "A1.B2.C3.10", "010", "10", true},
     {"PackageFewerThanThreeStopsKeepsAfterLast", VersionKind::Package, "A1.B2", "C3.B2", "B2", "B2", false},
-    {"PackageEqualVersions", VersionKind::Package, "A1.B2.C3.10.5", "A1.B2.C3.10.5", "10.5", "10.5", false},
     {"PackageEmptyCurrent", VersionKind::Package, "", "A1.B2.C3.10", "", "10", true},
     {"CarrierCaseDoesNotCount", VersionKind::Carrier, "CarrierX.02", "CARRIERX.02", "CARRIERX.02", "CARRIERX.02",
      false},
@@ -62,8 +58,6 @@ const CompareRow kCompareRows[] = {
     {"PackageOnlyFullStopsSame", VersionKind::Package, "....", "....", ".", ".", false},
     {"PackageOnlyFullStopsDiffer", VersionKind::Package, "...", "....", "", ".", true},
     {"PackageBothEmpty", VersionKind::Package, "", "", "", "", false},
-    {"CarrierHighBytesUnchanged", VersionKind::Carrier, "v\xE9.\x80\xFF", "V\xE9.\x80\xFF", "V\xE9.\x80\xFF",
-     "V\xE9.\x80\xFF", false},
     {"CarrierHighBytesNotCaseFolded", VersionKind::Carrier, "\xE9", "\xC9", "\xE9", "\xC9", true},
     {"PackageCaseOfDroppedFieldsIgnored", VersionKind::Package, "abc.def.ghi.j", "x.y.z.J", "J", "J", false},
     {"CarrierOnlyAsciiLettersFolded", VersionKind::Carrier, "a-z_{}", "A-Z_[]", "A-Z_{}", "A-Z_[]", true},
@@ -87,12 +81,10 @@ TEST_P(SameVersionTest, SameLengthAndBytesAfterUpperCasing) {
 }
 
 const SameVersionRow kSameVersionRows[] = {
-    {"Identical", "18.0.5", "18.0.5", true},
     {"AsciiCase", "ab.Cd", "AB.cD", true},
     {"Prefix", "18.0", "18.0.5", false},
     {"NoNumericReading", "1.0", "1.00", false},
     {"TrailingBlank", "1.0", "1.0 ", false},
-    {"EmbeddedNulCounts", std::string("1\0a", 3), std::string("1\0b", 3), false},
     {"EmbeddedNulCaseFolded", std::string("1\0a", 3), std::string("1\0A", 3), true},
     {"HighByteNotFolded", "\xE0", "\xC0", false},
     {"BothEmpty", "", "", true},
@@ -124,11 +116,9 @@ const DropRow kDropRows[] = {
     {"EmptyFieldCounts", "A..B.C", 3, "C"},
     {"TrailingStopLeavesEmpty", "A.B.C.", 3, ""},
     {"TwoPasses", "A.B.C.D.E", 2, "C.D.E"},
-    {"ZeroPassesUnchanged", "A.B.C", 0, "A.B.C"},
     {"NegativePassesUnchanged", "A.B.C", -1, "A.B.C"},
     {"OnlyStops", "....", 3, "."},
     {"EmptyText", "", 3, ""},
-    {"CaseKept", "a.b.c.d", 3, "d"},
     {"BlanksKept", " a . b . c . d ", 3, " d "},
     {"ManyPassesFewStops", "A.B", 1000000, "B"},
 };
@@ -155,17 +145,14 @@ TEST_P(SplitVersionReplyTest, AppendsTheSegments) {
 const SplitRow kSplitRows[] = {
     {"FramedReply", "\r\n+VER: 1.2.3\r\n\r\nOK\r\n", {"+VER: 1", "2", "3"}},
     {"EmptySegmentInside", "a.b..c.", {"A", "B", "", "C"}},
-    {"EndsInTwoStops", "a.b..", {"A", "B", ""}},
     {"LeadingStop", ".x", {"", "X"}},
     {"EmptyText", "", {}},
     {"OnlySecondLineBreakStays", "\r\n1.2\r\n3.4", {"1", "2\r\n3", "4"}},
     {"LowerCaseOkTrailerFound", "\r\nv1.2\r\n\r\nok\r\n", {"V1", "2"}},
     {"CutAtFirstTrailer", "1.2\r\n\r\nOK\r\n3.4\r\n\r\nOK\r\n", {"1", "2"}},
     {"TrailerWithoutLeadingBreakNotCut", "1.2\r\nOK\r\n", {"1", "2OK\r\n"}},
-    {"NoStops", "\r\nABC\r\n\r\nOK\r\n", {"ABC"}},
     {"OnlyStops", "...", {"", "", ""}},
     {"OnlyTrailer", "\r\n\r\nOK\r\n", {}},
-    {"OnlyLineBreak", "\r\n", {}},
     {"HighBytesKept", "\xE9.\x80\xFF", {"\xE9", "\x80\xFF"}},
     {"QuotesKept", "\"A1.B2\"", {"\"A1", "B2\""}},
 };
@@ -183,24 +170,18 @@ TEST(VersionRulesLongText, MegabyteVersionsCompareAndSplit) {
     const std::string tail(1 << 20, '7');
     const std::string current = "a.b.c." + tail;
     std::string next = "X.Y.Z." + tail;
-
-    VersionRules::VersionComparison same = VersionRules::CompareVersionTexts(VersionKind::Package, current, next);
+    const VersionRules::VersionComparison same = VersionRules::CompareVersionTexts(VersionKind::Package, current, next);
     EXPECT_FALSE(same.differ);
     EXPECT_EQ(same.currentPart, tail);
-
     next.back() = '8';
-    EXPECT_TRUE(VersionRules::CompareVersionTexts(VersionKind::Package, current, next).differ)
-        << "a difference in the last byte of a megabyte counts";
-    EXPECT_FALSE(VersionRules::CompareVersionTexts(VersionKind::Carrier, current, "A.B.C." + tail).differ);
+    EXPECT_TRUE(VersionRules::CompareVersionTexts(VersionKind::Package, current, next).differ) << "last byte counts";
 
     std::string manyFields;
     for (int i = 0; i < (1 << 20) / 4; ++i) manyFields += "a1b.";
     std::vector<std::string> segments;
     VersionRules::SplitVersionReply(manyFields, segments);
     ASSERT_EQ(segments.size(), static_cast<size_t>((1 << 20) / 4));
-    EXPECT_EQ(segments.front(), "A1B");
     EXPECT_EQ(segments.back(), "A1B");
-
     std::string stops(1 << 20, '.');
     VersionRules::DropLeadingFields(stops, 1 << 20);
     EXPECT_EQ(stops, "");

@@ -1,5 +1,4 @@
-// The device-service event sink, driven by calling its callbacks as the platform's threads
-// would, with real safe arrays and a small stand-in for the device service.
+// The device-service event sink, its callbacks called as the platform's threads would, with real safe arrays.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -7,6 +6,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "support/LogFiles.h"
@@ -102,14 +102,12 @@ TEST_F(ServiceEventTest, MismatchedIdIsRefusedWithoutReply) {
                 Contains("[Warning] OnSetCommandComplete called! Request id is 6---5. Not Match."));
 }
 
-TEST_F(ServiceEventTest, FailedStatusWakesTheChannelWithAnEmptyReply) {
+TEST_F(ServiceEventTest, FailedStatusOrUnreadableArrayWakesTheChannelWithAnEmptyReply) {
     sink->SetRequestId(3);
     Complete(3, "data of a failed completion", E_FAIL);
     EXPECT_EQ(sink->WaitReply(&reply), WAIT_OBJECT_0);
     EXPECT_EQ(reply, "");
-}
-
-TEST_F(ServiceEventTest, UnreadableArrayWakesTheChannelWithAnEmptyReply) {
+    reply = "x";
     sink->SetRequestId(4);
     sink->OnSetCommandComplete(&service, 1, nullptr, S_OK, 4);
     EXPECT_EQ(sink->WaitReply(&reply), WAIT_OBJECT_0);
@@ -204,63 +202,42 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<LevelRow>& info) { return std::string("LogLv") + info.param.level; });
 
 // The data array's bounds decide how many bytes are appended; the lower bound need not be 0.
-struct BoundsRow {
-    const char* name;
-    LONG lowerBound;
-    std::string bytes;
-};
-
-class ServiceEventBoundsTest : public ::testing::TestWithParam<BoundsRow> {};
-
-TEST_P(ServiceEventBoundsTest, AppendsExactlyTheArraysBytes) {
-    ComPtr<CDefaultServiceEvent> sink = NewSink();
-    FakeDeviceService service;
-    ScopedSafeArray data = Bytes(GetParam().bytes, GetParam().lowerBound);
-    sink->SetRequestId(12);
-    sink->OnSetCommandComplete(&service, 1, data.get(), S_OK, 12);
-    std::string reply = "x";
-    ASSERT_EQ(sink->WaitReply(&reply), WAIT_OBJECT_0);
-    EXPECT_EQ(reply, GetParam().bytes);
-}
-
-INSTANTIATE_TEST_SUITE_P(Arrays, ServiceEventBoundsTest,
-                         ::testing::Values(BoundsRow{"ZeroToNine", 0, "0123456789"},
-                                           BoundsRow{"FiveToFourteen", 5, "abcdefghij"},
-                                           BoundsRow{"NulBytesKept", 0, std::string("\0A\0\r\n", 5)},
-                                           BoundsRow{"NegativeLowerBound", -3, "+GTCURCAR: 1\r\nOK\r\n"}),
-                         [](const ::testing::TestParamInfo<BoundsRow>& info) { return info.param.name; });
-
-struct InterfaceRow {
-    const char* name;
-    IID iid;
-    bool answered;
-};
-
-class ServiceEventQueryTest : public ::testing::TestWithParam<InterfaceRow> {};
-
-TEST_P(ServiceEventQueryTest, AnswersOnlyIUnknownAndTheEventInterface) {
-    ComPtr<CDefaultServiceEvent> sink = NewSink();
-    void* object = reinterpret_cast<void*>(0x1);
-    const HRESULT hr = sink->QueryInterface(GetParam().iid, &object);
-    if (GetParam().answered) {
-        EXPECT_EQ(hr, S_OK);
-        EXPECT_EQ(object, static_cast<IMbnDeviceServicesEvents*>(sink.get()));
-        EXPECT_EQ(sink->Release(), 1u) << "the answer added one reference";
-    } else {
-        EXPECT_EQ(hr, E_NOINTERFACE);
-        EXPECT_EQ(object, nullptr);
-        EXPECT_EQ(sink->AddRef(), 2u) << "a refusal added no reference";
-        sink->Release();
+TEST_F(ServiceEventTest, AppendsExactlyTheArraysBytesWhateverItsLowerBound) {
+    const std::pair<LONG, std::string> arrays[] = {
+        {5, "abcdefghij"}, {0, std::string("\0A\0\r\n", 5)}, {-3, "+GTCURCAR: 1\r\nOK\r\n"}};
+    ULONG id = 12;
+    for (const auto& array : arrays) {
+        ScopedSafeArray data = Bytes(array.second, array.first);
+        sink->ResetForCommand();
+        sink->SetRequestId(++id);
+        sink->OnSetCommandComplete(&service, 1, data.get(), S_OK, id);
+        reply = "x";
+        ASSERT_EQ(sink->WaitReply(&reply), WAIT_OBJECT_0);
+        EXPECT_EQ(reply, array.second) << "lower bound " << array.first;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Interfaces, ServiceEventQueryTest,
-                         ::testing::Values(InterfaceRow{"IUnknown", IID_IUnknown, true},
-                                           InterfaceRow{"DeviceServicesEvents", IID_MbnDeviceServicesEvents, true},
-                                           InterfaceRow{"IDispatch", IID_IDispatch, false},
-                                           InterfaceRow{"ConnectionPointContainer", IID_IConnectionPointContainer,
-                                                        false},
-                                           InterfaceRow{"DeviceService", IID_MbnDeviceService, false}),
-                         [](const ::testing::TestParamInfo<InterfaceRow>& info) { return info.param.name; });
+// Only IUnknown and the event interface are answered, each with one added reference.
+TEST(ServiceEventQuery, AnswersOnlyIUnknownAndTheEventInterface) {
+    ComPtr<CDefaultServiceEvent> sink = NewSink();
+    const std::pair<IID, bool> rows[] = {{IID_IUnknown, true},
+                                         {IID_MbnDeviceServicesEvents, true},
+                                         {IID_IDispatch, false},
+                                         {IID_MbnDeviceService, false}};
+    for (const auto& row : rows) {
+        void* object = reinterpret_cast<void*>(0x1);
+        const HRESULT hr = sink->QueryInterface(row.first, &object);
+        if (row.second) {
+            EXPECT_EQ(hr, S_OK);
+            EXPECT_EQ(object, static_cast<IMbnDeviceServicesEvents*>(sink.get()));
+            EXPECT_EQ(sink->Release(), 1u) << "the answer added one reference";
+        } else {
+            EXPECT_EQ(hr, E_NOINTERFACE);
+            EXPECT_EQ(object, nullptr);
+            EXPECT_EQ(sink->AddRef(), 2u) << "a refusal added no reference";
+            sink->Release();
+        }
+    }
+}
 
 }  // namespace

@@ -1,11 +1,9 @@
-# The serial port bench: Linux pseudo-terminals with an AT responder, reached from this build's
-# Wine prefix as COM ports. Numbers are chosen high so that nothing else uses them.
+# Pseudo-terminals with an AT responder, reached from this build's Wine prefix as high COM numbers.
 set(SERIAL_BENCH_PORT 37)
 set(SERIAL_OTHER_PORT 38)
 set(SERIAL_SEVEN_DIGIT_PORT 9999999)
 set(SERIAL_EIGHT_DIGIT_PORT 12345678)
-# The eight-digit number cut to seven: a device there too, so that a cut name would be noticed.
-set(SERIAL_CUT_EIGHT_DIGIT_PORT 1234567)
+set(SERIAL_CUT_EIGHT_DIGIT_PORT 1234567)  # a device there too, so a cut eight-digit name shows
 set(SERIAL_NULL_PORT 36)
 set(SERIAL_MISSING_PORT 35)
 set(SERIAL_BENCH_STATE ${CMAKE_BINARY_DIR}/tests/serial_tests/responder)

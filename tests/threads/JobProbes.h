@@ -1,15 +1,13 @@
 #pragma once
-// Jobs that record what a worker tool did with them, and the small tools the worker tests
-// share: gates that hold jobs, bounded waits, stdout capture and scripted thread starts.
-
+// Shared by the worker tests: jobs that record what was done with them, gates, bounded waits,
+// stdout capture and scripted thread starts.
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <atomic>
 #include <functional>
-#include <mutex>
-#include <set>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "tools/GetToolObject.h"
 #include "tools/IGlobalTools.h"
@@ -17,103 +15,90 @@
 
 namespace JobProbes {
 
-// The test owns the storage, so Release only records. What the tool did shows in Verdict.
+// The test owns the storage, so Release only records; Verdict says what the tool did.
 class ProbeJob : public IGlobalTools::IJob {
 public:
-    ProbeJob() = default;
-    explicit ProbeJob(std::function<void()> body) : body_(std::move(body)) {}
-
+    explicit ProbeJob(std::function<void()> body = nullptr) : body_(std::move(body)) {}
     void SetBody(std::function<void()> body) { body_ = std::move(body); }
-    void Run() override;
-    void Release() override;
-
-    int runs() const { return runs_.load(); }
-    int releases() const { return releases_.load(); }
-    DWORD runThread() const { return runThread_.load(); }
-    bool touched() const { return runs() != 0 || releases() != 0; }
-    // "run then released", "released unrun", "untouched", or what went wrong.
-    std::string Verdict() const;
+    void Run() override {
+        if (releases_ != 0) runAfterRelease_ = true;
+        runThread_ = ::GetCurrentThreadId();
+        ++runs_;
+        if (body_) body_();
+    }
+    void Release() override { ++releases_; }
+    int runs() const { return runs_; }
+    int releases() const { return releases_; }
+    DWORD runThread() const { return runThread_; }
+    std::string Verdict() const {
+        const int runs = runs_, releases = releases_;
+        if (runAfterRelease_) return "run after release";
+        if (releases == 1 && runs <= 1) return runs == 1 ? "run then released" : "released unrun";
+        if (runs == 0 && releases == 0) return "untouched";
+        return "run " + std::to_string(runs) + " times, released " + std::to_string(releases) + " times";
+    }
 
 private:
     std::function<void()> body_;
-    std::atomic<int> runs_{0};
-    std::atomic<int> releases_{0};
+    std::atomic<int> runs_{0}, releases_{0};
     std::atomic<bool> runAfterRelease_{false};
     std::atomic<DWORD> runThread_{0};
 };
 
-// Holds the jobs that wait on it until opened. A job waits at most 10 s, so a failing test
-// cannot hang the program.
-class Gate {
-public:
-    void Open() { event_.Set(); }
-    void Wait() const { event_.Wait(10000); }
-
-private:
-    Event event_{Event::Reset::Manual};
+// Holds the jobs that wait on it until opened; at most 10 s, so a failing test cannot hang.
+struct Gate {
+    Event event{Event::Reset::Manual};
+    void Open() { event.Set(); }
+    void Wait() const { event.Wait(10000); }
 };
 
 // Polls until done() holds or the time is up; the result of the last poll.
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+inline bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000) {
+    for (const ULONGLONG end = ::GetTickCount64() + timeoutMs; !done(); ::Sleep(1))
+        if (::GetTickCount64() >= end) return done();
+    return true;
+}
 
-// Ids of the threads that ran jobs, in a set shared by the jobs.
-class ThreadIds {
-public:
-    void Add(DWORD id);
-    std::set<DWORD> Get() const;
-    size_t Count() const { return Get().size(); }
-
-private:
-    mutable std::mutex mutex_;
-    std::set<DWORD> ids_;
-};
-
-// Owns a pool or a queue: stops and releases it at scope exit, also after a failed assertion.
+// A pool or queue stopped and released at scope exit, also after a failed assertion.
 template <typename Tool>
-class ToolOwner {
-public:
-    explicit ToolOwner(Tool* tool) : tool_(tool) {}
-    ~ToolOwner() {
-        tool_->Stop();
-        tool_->Release();
+struct StopAndRelease {
+    void operator()(Tool* tool) const {
+        tool->Stop();
+        tool->Release();
     }
-    ToolOwner(const ToolOwner&) = delete;
-    ToolOwner& operator=(const ToolOwner&) = delete;
-    Tool* operator->() const { return tool_; }
-    Tool* get() const { return tool_; }
-
-private:
-    Tool* tool_;
 };
+template <typename Tool>
+using Owned = std::unique_ptr<Tool, StopAndRelease<Tool>>;
 
-// A tool from the factory, as every consumer gets it.
 template <typename Tool>
 Tool* FromFactory(const GUID& identifier) {
     void* object = nullptr;
     return GetToolObject(identifier, &object) == 1 ? static_cast<Tool*>(object) : nullptr;
 }
 
-// 2 x processors + 2: the pool's worker count after Start.
-unsigned PoolWorkerCount();
-
-// Standard output of this process while alive; Text() ends the capture.
+// Standard output while alive; Text() ends the capture.
 class StdoutCapture {
 public:
-    StdoutCapture();
-    ~StdoutCapture();
-    std::string Text();
+    StdoutCapture() { ::testing::internal::CaptureStdout(); }
+    ~StdoutCapture() {
+        if (capturing_) Text();
+    }
+    std::string Text() {
+        capturing_ = false;
+        return ::testing::internal::GetCapturedStdout();
+    }
 
 private:
     bool capturing_ = true;
 };
 
-// A thread starter that follows a plan: start number n (from 0) fails or starts suspended
-// as the plan says. Suspended threads run once ResumeAll is called.
+// A thread starter following a plan: start number n (from 0) fails or starts suspended as the
+// rules say. Suspended threads run on ResumeAll or when the plan ends.
 class ThreadStartPlan {
 public:
     using Rule = std::function<bool(int startNumber)>;
     ThreadStartPlan(Rule fails, Rule suspends);
-    ~ThreadStartPlan();  // resumes what is still suspended
+    ~ThreadStartPlan();
     static HANDLE Start(LPTHREAD_START_ROUTINE routine, void* parameter);
     void ResumeAll();
     int starts() const;
