@@ -126,8 +126,8 @@ def start(args):
     for number in args.absent:
         remove(link_path(args.prefix, number))
     terminals = []
-    for spec in args.port:
-        numbers = [int(n) for n in spec.split(",")]
+    for port_spec in args.port:
+        numbers = [int(n) for n in port_spec.split(",")]
         master, slave = os.openpty()
         tty.setraw(slave)
         terminals.append((master, os.ttyname(slave), "COM%d" % numbers[0], [link_path(args.prefix, n) for n in numbers]))
