@@ -2,8 +2,9 @@
 # The main job: installs what is missing, builds Oem.dll, the simulated modem and the host tool
 # for Windows, registers the simulator in the build's private Wine prefix, and runs oemhost.exe
 # under Wine, which loads Oem.dll and asks the (simulated) modem through COM.
-# usage: bash cmake/run-host.sh [--profile FILE] [oemhost arguments...]    (default: carrier-id)
+# usage: bash cmake/run-host.sh [--profile FILE] [oemhost arguments...]    (default: report)
 #   --profile FILE   the modem answers from FILE instead of sim/default-profile.txt
+# The modem's carrier settings outlive each run (in the prefix's C:\ProgramData\OemSim).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # OEM_BUILD_DIR: another build folder than the preset's (e.g. an engineer's own).
@@ -26,7 +27,7 @@ if [ -n "$profile" ]; then
   export OEMSIM_PROFILE="Z:$(printf '%s' "$profile" | tr / '\\')"
 fi
 if [ $# -eq 0 ]; then
-  set -- carrier-id
+  set -- report
 fi
 echo "oemhost $*"
 exec sh cmake/wine-run.sh "$build/wineprefix" "$build/oemhost/oemhost.exe" "$@"

@@ -5,8 +5,7 @@
 
 int RunCarrierId(const OemLibrary& oem, const Arguments& arguments) {
     if (!arguments.empty()) return kExitUsage;
-    using GetCurrentCarrierId = std::int32_t (*)();
-    const auto getCarrierId = oem.Find<GetCurrentCarrierId>("OEM_GetCurrentCarrierID");
+    const auto getCarrierId = oem.Find<GetCurrentCarrierIdExport>("OEM_GetCurrentCarrierID");
     if (getCarrierId == nullptr) return kExitNoLibrary;
 
     const std::int32_t carrier = getCarrierId();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "OemExports.h"
 #include "OemLibrary.h"
 
 // What oemhost tells its caller through its exit code.
@@ -14,6 +15,7 @@ enum HostExit : int {
     kExitNoAnswer = 1,   // an export reported that it got no answer from the modem
     kExitUsage = 2,      // unknown sub-command or wrong arguments
     kExitNoLibrary = 3,  // Oem.dll could not be loaded or lacks an export
+    kExitDiffers = 4,    // answered: the versions differ, an update or a flash is due
 };
 
 using Arguments = std::vector<std::string>;
@@ -30,3 +32,10 @@ extern const std::size_t kHostCommandCount;
 
 // The sub-commands, one per file.
 int RunCarrierId(const OemLibrary& oem, const Arguments& arguments);
+int RunGetSwitch(const OemLibrary& oem, const Arguments& arguments);
+int RunSetSwitch(const OemLibrary& oem, const Arguments& arguments);
+int RunRestoreFactory(const OemLibrary& oem, const Arguments& arguments);
+int RunPackageDiffers(const OemLibrary& oem, const Arguments& arguments);
+int RunCarrierDiffers(const OemLibrary& oem, const Arguments& arguments);
+int RunFlashDecision(const OemLibrary& oem, const Arguments& arguments);
+int RunReport(const OemLibrary& oem, const Arguments& arguments);

@@ -18,11 +18,12 @@ void PrintUsage(std::FILE* out) {
     for (std::size_t i = 0; i < kHostCommandCount; ++i) {
         const HostCommand& command = kHostCommands[i];
         const std::string call = std::string(command.name) + (*command.arguments ? " " : "") + command.arguments;
-        std::fprintf(out, "  %-28s %s\n", call.c_str(), command.summary);
+        std::fprintf(out, "  %s\n      %s\n", call.c_str(), command.summary);
     }
-    std::fprintf(out, "  %-28s %s\n", "help", "this text");
+    std::fprintf(out, "  help\n      this text\n");
     std::fprintf(out,
-                 "\nexit codes: 0 answered, 1 no answer from the modem, 2 usage, 3 Oem.dll or an export missing\n");
+                 "\nexit codes: 0 answered, 1 no answer from the modem (or it refused a setting), 2 usage,\n"
+                 "3 Oem.dll or an export missing, 4 answered that the versions differ (update or flash due)\n");
 }
 
 const HostCommand* FindCommand(const char* name) {

@@ -163,7 +163,9 @@ bool ReadCarrierSetting(const std::string& setting, CarrierState* state, unsigne
     }
     if (!valid) {
         *error = "the carrier setting " + key + " needs " +
-                 (key == "lock" ? "0 or 1, a comma and a number" : key == "auto" ? "0 or 1" : "a number 0 to 65535") +
+                 (key == "lock"   ? "0 or 1, a comma and a number"
+                  : key == "auto" ? "0 or 1"
+                                  : "a number 0 to 65535") +
                  ", not \"" + value + "\"";
         return false;
     }

@@ -89,6 +89,22 @@ void Complain(const std::string& text) {
     std::fputs(text.c_str(), stderr);
 }
 
+std::string EnvironmentText(const char* name) {
+    char value[MAX_PATH] = {};
+    const DWORD length = ::GetEnvironmentVariableA(name, value, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::string(value, length) : std::string();
+}
+
+// Where the carrier state outlives the process: the file OEMSIM_STATE names, else one in the
+// all-users application-data folder.
+std::string CarrierStatePath() {
+    std::string path = EnvironmentText("OEMSIM_STATE");
+    if (!path.empty()) return path;
+    path = EnvironmentText("ProgramData");
+    if (path.empty()) path = "C:\\ProgramData";
+    return path + "\\OemSim\\modem-state.txt";
+}
+
 }  // namespace
 
 LiveObject::LiveObject() {
@@ -103,11 +119,9 @@ ModemState::ModemState(HMODULE module) : module_(module), queue_(module) {
     LARGE_INTEGER frequency;
     if (::QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0) ticksPerSecond_ = frequency.QuadPart;
 
-    char chosen[MAX_PATH] = {};
-    const DWORD length = ::GetEnvironmentVariableA("OEMSIM_PROFILE", chosen, MAX_PATH);
-    if (length > 0 && length < MAX_PATH) {
-        startProfilePath_ = chosen;
-    } else {
+    statePath_ = CarrierStatePath();
+    startProfilePath_ = EnvironmentText("OEMSIM_PROFILE");
+    if (startProfilePath_.empty()) {
         char path[MAX_PATH] = {};
         ::GetModuleFileNameA(module_, path, MAX_PATH);
         startProfilePath_ = path;
@@ -155,8 +169,59 @@ const SimProfile::ModemProfile& ModemState::ProfileLocked() {
         SimProfile::ModemProfile loaded;
         if (ReadProfile(startProfilePath_, &loaded)) profile_ = loaded;
         profileLoaded_ = true;
+        StartCarrierLocked(true);
     }
     return profile_;
+}
+
+void ModemState::StartCarrierLocked(bool fromFile) {
+    // The factory values need no file: a run that finds none starts from them.
+    if (!fromFile) ::DeleteFileA(statePath_.c_str());
+    carrier_.reset();
+    const SimProfile::CarrierState* factory = profile_.carrierFactory();
+    if (factory == nullptr) return;
+    carrier_ = *factory;
+    if (!fromFile) return;
+    std::ifstream file(statePath_, std::ios::binary);
+    if (!file) return;
+    std::ostringstream text;
+    text << file.rdbuf();
+    std::string error;
+    if (!SimProfile::ReadCarrierStateText(text.str(), &*carrier_, &error)) {
+        Complain("oemsim: " + statePath_ + ": " + error + " (the factory carrier state is used)\n");
+        carrier_ = *factory;
+    }
+}
+
+void ModemState::SaveCarrierLocked() {
+    // Written whole beside the file and then moved over it, so that a modem starting in
+    // another process reads the old state or the new one, never a part.
+    const std::size_t folderEnd = statePath_.rfind('\\');
+    if (folderEnd != std::string::npos) ::CreateDirectoryA(statePath_.substr(0, folderEnd).c_str(), nullptr);
+    const std::string temporary = statePath_ + "." + std::to_string(::GetCurrentProcessId()) + ".tmp";
+    bool written = false;
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        file << "# The simulated modem's carrier state, kept between runs; removed by a reset.\n"
+             << SimProfile::CarrierStateText(*carrier_);
+        written = static_cast<bool>(file.flush());
+    }
+    if (!written || !::MoveFileExA(temporary.c_str(), statePath_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        ::DeleteFileA(temporary.c_str());
+        Complain("oemsim: cannot save the carrier state to " + statePath_ + "\n");
+    }
+}
+
+std::string ModemState::AnswerLocked(const std::string& command) {
+    const SimProfile::ModemProfile& profile = ProfileLocked();
+    if (carrier_ && !profile.ListsExactly(command)) {
+        std::string reply;
+        const SimProfile::CarrierAnswer answer =
+            SimProfile::AnswerCarrierCommand(command, *profile.carrierFactory(), &*carrier_, &reply);
+        if (answer == SimProfile::CarrierAnswer::Changed) SaveCarrierLocked();
+        if (answer != SimProfile::CarrierAnswer::NotCarrierCommand) return reply;
+    }
+    return profile.ReplyTo(command);
 }
 
 void ModemState::Reset() {
@@ -168,6 +233,7 @@ void ModemState::Reset() {
     scripted_.clear();
     profile_ = readable ? start : SimProfile::ModemProfile();
     profileLoaded_ = true;
+    StartCarrierLocked(false);
     commands_.clear();
     opens_ = closes_ = advises_ = unadvises_ = 0;
     commandSessionOpen_ = false;
@@ -196,6 +262,7 @@ bool ModemState::LoadProfile(const char* path) {
     ScopedLock lock(lock_);
     profile_ = loaded;
     profileLoaded_ = true;
+    StartCarrierLocked(false);
     return true;
 }
 
@@ -443,9 +510,11 @@ HRESULT ModemState::Command(CommandKind kind, ULONG commandId, SAFEARRAY* data, 
         if (fault == SimFault::SetCommandFails) return E_ACCESSDENIED;
         if (!commandSessionOpen_) return kSessionNotOpen;
         commands_.emplace_back(commandId, bytes);
+        // The modem carries out every command it receives; a fault only changes how the
+        // answer travels back. A scripted reply stands in for the modem altogether.
         const auto scripted = scripted_.find(bytes);
-        reply = std::make_shared<const std::string>(scripted != scripted_.end() ? scripted->second
-                                                                                : ProfileLocked().ReplyTo(bytes));
+        reply =
+            std::make_shared<const std::string>(scripted != scripted_.end() ? scripted->second : AnswerLocked(bytes));
         id = NextRequestIdLocked();
         if (fault == SimFault::LateCompletion) delay = delayMs_;
     }

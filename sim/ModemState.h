@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -107,6 +108,12 @@ private:
     ULONG NextRequestIdLocked();
     const SimProfile::ModemProfile& ProfileLocked();
     bool ReadProfile(const std::string& path, SimProfile::ModemProfile* profile);
+    // The reply of the carrier model or of the profile; a change of the carrier state is saved.
+    std::string AnswerLocked(const std::string& command);
+    // The carrier state of a newly taken profile: its factory values, or none without a model.
+    // fromFile: the values saved by an earlier run, when there are some, replace them.
+    void StartCarrierLocked(bool fromFile);
+    void SaveCarrierLocked();
 
     HMODULE module_;
     CriticalSection lock_;
@@ -116,6 +123,10 @@ private:
     std::string startProfilePath_;
     bool profileLoaded_ = false;
     SimProfile::ModemProfile profile_;
+    // The carrier state, present while the profile has a carrier model, and the file that keeps
+    // it between runs (OEMSIM_STATE, else %ProgramData%\OemSim\modem-state.txt).
+    std::optional<SimProfile::CarrierState> carrier_;
+    std::string statePath_;
     std::vector<std::pair<std::uint32_t, std::string>> commands_;
     int opens_ = 0;
     int closes_ = 0;

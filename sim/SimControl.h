@@ -27,14 +27,19 @@ enum class SimFault : std::uint32_t {
 
 class ISimControl {
 public:
-    // Back to the default profile: no fault, no scripted reply, no delay, empty records.
+    // Back to the default profile: no fault, no scripted reply, no delay, empty records, and
+    // the carrier state of the profile's factory values (the file that keeps it is removed).
     virtual void Reset() = 0;
+    // Faults change how an answer travels back; a command that reaches the modem is carried
+    // out all the same (a carrier setting changes even when its completion is lost).
     virtual void SetFault(SimFault fault) = 0;
     virtual void SetCompletionDelay(std::uint32_t milliseconds) = 0;
-    // The reply to exactly these command bytes, ahead of the profile; any bytes, NULs included.
+    // The reply to exactly these command bytes, ahead of the profile and the carrier state,
+    // which the command then leaves alone; any bytes, NULs included.
     virtual void SetReply(const char* command, std::size_t commandLength, const char* reply,
                           std::size_t replyLength) = 0;
     // Replaces the modem profile with the file at path (a Windows path); false when unreadable.
+    // The carrier state starts again from the new profile's factory values.
     virtual bool LoadProfile(const char* path) = 0;
 
     // What the modem received, in order.

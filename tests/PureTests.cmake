@@ -2,6 +2,7 @@
 set(OEM_PURE_TESTS
   ${CMAKE_CURRENT_LIST_DIR}/exports/CarrierIdReplyTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sim/ModemProfileTest.cpp ${CMAKE_CURRENT_LIST_DIR}/../sim/ModemProfile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sim/CarrierModelTest.cpp ${CMAKE_CURRENT_LIST_DIR}/../sim/CarrierModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/exports/VersionRulesTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/exports/FlashVersionTextTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/parser/AtTextTest.cpp

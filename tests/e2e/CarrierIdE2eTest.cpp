@@ -6,10 +6,10 @@
 
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/LogFiles.h"
+#include "support/ModemE2e.h"
 #include "support/OemDll.h"
 #include "support/SimModem.h"
 
@@ -47,21 +47,6 @@ std::vector<std::string> Lines(const std::vector<std::string>& messages) {
     return lines;
 }
 
-bool ExportLockIsFree() {
-    bool free = false;
-    // From another thread: the lock is recursive, so its owner would take it again. Another
-    // test process may hold it for one call of its own; a lock this process kept never frees.
-    std::thread probe([&] {
-        HANDLE lock = ::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "Local\\OemLockMutexABcdef");
-        if (lock == nullptr) return;
-        free = ::WaitForSingleObject(lock, 20000) == WAIT_OBJECT_0;
-        if (free) ::ReleaseMutex(lock);
-        ::CloseHandle(lock);
-    });
-    probe.join();
-    return free;
-}
-
 std::string CurrentTestName() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string("E2e_") + info->test_suite_name() + "_" + info->name();
@@ -82,17 +67,7 @@ protected:
     }
 
     // After the call nothing of the modem is held and no lock is left taken.
-    void ExpectAllGivenBack() {
-        EXPECT_TRUE(ExportLockIsFree());
-        EXPECT_TRUE(sim.WaitIdle(15000));
-        EXPECT_EQ(sim->AdvisedSinks(), 0);
-        // A late completion still waiting for its time holds its device service until then.
-        const ULONGLONG end = ::GetTickCount64() + 15000;
-        while (sim->LiveObjects() != 0 && ::GetTickCount64() < end) ::Sleep(10);
-        EXPECT_EQ(sim->LiveObjects(), 0);
-        EXPECT_EQ(sim->Advises(), 1);
-        EXPECT_EQ(sim->Unadvises(), 1);
-    }
+    void ExpectAllGivenBack() { ExpectModemLetGo(sim, 1); }
 
     // The one command the modem received; empty when it received none.
     std::string OnlyCommand(std::uint32_t* commandId) {

@@ -1,0 +1,32 @@
+#pragma once
+// The words oemhost prints for the exports' answers, shared by the single commands and the
+// report, and the carrier switch modes by the names oemhost takes.
+
+#include <cstdint>
+#include <string>
+
+#include "OemExports.h"
+
+struct SwitchModeName {
+    const char* name;   // as typed: "lock", "manual", "auto", "factory-default"
+    const char* title;  // as printed: "Carrier lock", ...
+    CarrierSwitchMode mode;
+};
+
+// The four modes that can be read, in the order the report shows them.
+extern const SwitchModeName kSwitchModeNames[4];
+
+// The mode of that name; null for any other text.
+const SwitchModeName* FindSwitchMode(const std::string& name);
+
+// What OEM_GetCarrierSwitch wrote for the mode: "on (carrier 20)", "none (0)", "on", "3".
+std::string DescribeSwitch(CarrierSwitchMode mode, std::int32_t value, bool flag);
+
+// text as a whole 32-bit decimal number (a sign allowed); false for anything else.
+bool ReadInt32(const std::string& text, std::int32_t* number);
+
+// "differs, update due" or "same, no update".
+const char* UpdateAnswer(bool differs);
+
+// "differs, flash it" or "same, no flash".
+const char* FlashAnswer(bool flash);

@@ -1,0 +1,21 @@
+#include <cstdint>
+#include <cstdio>
+
+#include "AnswerText.h"
+#include "HostCommands.h"
+
+int RunGetSwitch(const OemLibrary& oem, const Arguments& arguments) {
+    const SwitchModeName* mode = arguments.size() == 1 ? FindSwitchMode(arguments[0]) : nullptr;
+    if (mode == nullptr) return kExitUsage;
+    const auto getSwitch = oem.Find<GetCarrierSwitchExport>("OEM_GetCarrierSwitch");
+    if (getSwitch == nullptr) return kExitNoLibrary;
+
+    std::int32_t value = 0;
+    bool flag = false;
+    if (getSwitch(mode->mode, &value, &flag) != 1) {
+        std::printf("%s: no answer from the modem (OEM_GetCarrierSwitch returned 0).\n", mode->title);
+        return kExitNoAnswer;
+    }
+    std::printf("%s: %s\n", mode->title, DescribeSwitch(mode->mode, value, flag).c_str());
+    return kExitAnswered;
+}

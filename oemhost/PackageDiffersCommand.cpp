@@ -1,0 +1,15 @@
+#include <cstdio>
+
+#include "AnswerText.h"
+#include "HostCommands.h"
+
+int RunPackageDiffers(const OemLibrary& oem, const Arguments& arguments) {
+    if (arguments.size() != 2) return kExitUsage;
+    const auto differs = oem.Find<UpdateCurrentPackageExport>("OEM_Check_If_UpdateCurrentPackage");
+    if (differs == nullptr) return kExitNoLibrary;
+
+    const bool update = differs(arguments[0].c_str(), arguments[1].c_str());
+    std::printf("Package: installed %s, new %s: %s\n", arguments[0].c_str(), arguments[1].c_str(),
+                UpdateAnswer(update));
+    return update ? kExitDiffers : kExitAnswered;
+}

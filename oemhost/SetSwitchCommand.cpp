@@ -1,0 +1,39 @@
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "AnswerText.h"
+#include "HostCommands.h"
+
+// set-switch lock CARRIER|off, manual CARRIER|off, auto on|off, factory-default CARRIER.
+// A carrier goes to the modem as typed, a negative one too: the modem judges it.
+int RunSetSwitch(const OemLibrary& oem, const Arguments& arguments) {
+    const SwitchModeName* mode = arguments.size() == 2 ? FindSwitchMode(arguments[0]) : nullptr;
+    if (mode == nullptr) return kExitUsage;
+    const std::string& setting = arguments[1];
+    std::int32_t value = 0;
+    bool flag = true;
+    std::string wanted;
+    if (mode->mode == kSwitchAuto) {
+        if (setting != "on" && setting != "off") return kExitUsage;
+        flag = setting == "on";
+        wanted = setting;
+    } else if (setting == "off" && mode->mode != kSwitchFactoryDefault) {
+        flag = false;
+        wanted = mode->mode == kSwitchLock ? "off" : "none";
+    } else if (ReadInt32(setting, &value)) {
+        wanted = (mode->mode == kSwitchLock ? "on, carrier " : "carrier ") + setting;
+    } else {
+        return kExitUsage;
+    }
+    const auto setSwitch = oem.Find<SetCarrierSwitchExport>("OEM_SetCarrierSwitch");
+    if (setSwitch == nullptr) return kExitNoLibrary;
+
+    if (setSwitch(mode->mode, value, flag) != 1) {
+        std::printf("%s: not set to %s (the modem did not answer OK; OEM_SetCarrierSwitch returned 0).\n", mode->title,
+                    wanted.c_str());
+        return kExitNoAnswer;
+    }
+    std::printf("%s: set to %s (the modem answered OK).\n", mode->title, wanted.c_str());
+    return kExitAnswered;
+}
