@@ -13,7 +13,7 @@ add_test(NAME host_missing_dll
 add_test(NAME host_unknown_command
   COMMAND ${OEM_HOST_CHECK} 2 "unknown command" ${OEM_WINEPREFIX} $<TARGET_FILE:oemhost> no-such-command)
 set_tests_properties(host_carrier_id host_missing_export host_missing_dll host_unknown_command
-  PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
+  PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK oem_modem TIMEOUT 120)
 
 # The sub-commands of each export, and the carrier state kept between runs. Each test has a
 # state file of its own that only it may write, so runs of other tests never show through.
@@ -41,4 +41,4 @@ foreach(test ${OEM_HOST_TESTS})
 endforeach()
 string(REPLACE "/" "\\" old_profile "Z:${CMAKE_BINARY_DIR}/sim/old-firmware-profile.txt")
 set_property(TEST host_flash_old_firmware APPEND PROPERTY ENVIRONMENT "OEMSIM_PROFILE=${old_profile}")
-set_tests_properties(${OEM_HOST_TESTS} host_persisted_state PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
+set_tests_properties(${OEM_HOST_TESTS} host_persisted_state PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK oem_modem TIMEOUT 120)
