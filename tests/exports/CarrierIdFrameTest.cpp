@@ -2,14 +2,11 @@
 // the lock and the channel always given back.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "exports/CarrierIdExport.h"
 #include "exports/FakeChannel.h"
-#include "support/LogFiles.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -18,13 +15,7 @@ const char kEntry[] = "[Normal] Enter Get Current CarrierId ";
 const char kOpened[] = "[Success] OpenMbimChannel Success.";
 const char kOpenFail[] = "[Error]OpenMbimChannel Fail.";
 const char kExecuteFail[] = "[Error]Execute AT+GTCURCAR? Error.";
-const char kData[] = "[Success]ExecuteCmd Success.Response Data ";
-
-// The exit line ends in four CR LF pairs; in text mode each lands on disk as CR CR LF.
-std::vector<std::string> WithExitLine(std::vector<std::string> lines) {
-    lines.insert(lines.end(), {"[Normal] Out Get Current CarrierId\r", "\r", "\r", "\r", ""});
-    return lines;
-}
+const std::string kData = "[Success]ExecuteCmd Success.Response Data ";
 
 struct FrameRow {
     const char* name;
@@ -38,34 +29,27 @@ class CarrierIdFrameTest : public ::testing::TestWithParam<FrameRow> {};
 
 TEST_P(CarrierIdFrameTest, ResultLinesAndCleanup) {
     const FrameRow& row = GetParam();
-    for (const char* level : {"2", "0"}) {
-        SCOPED_TRACE(std::string("LOG_LV ") + level);
-        TestLogFolder folder(level, std::string("CarrierIdFrame_") + row.name);
-        ModuleLog log = NewModuleLog();
-        FakeEnvironment fake(log.get());
+    AtLevelsTwoAndZero(std::string("CarrierIdFrame_") + row.name, [&](FakeEnvironment& fake, TestLogFolder& folder,
+                                                                      const std::string& level) {
         fake.script() = row.setup;
-
         EXPECT_EQ(QueryCurrentCarrierId(fake.environment()), row.expected);
-
-        const FakeChannelScript& script = fake.script();
-        EXPECT_EQ(script.releases, script.channelsMade) << "every channel released once";
-        EXPECT_TRUE(fake.LockIsFree()) << "export lock released";
+        ExpectCleanedUp(fake);
         if (!row.setup.noChannel && row.setup.openResult == S_OK) {
-            ExpectOneAtCommand(script, "AT+GTCURCAR?\r\n");
+            ExpectOneAtCommand(fake.script(), "AT+GTCURCAR?\r\n");
         } else {
-            EXPECT_TRUE(script.commands.empty());
+            EXPECT_TRUE(fake.script().commands.empty());
         }
-        if (std::string(level) == "2") {
-            EXPECT_EQ(folder.ModuleMessages(), WithExitLine(row.level2Lines));
-        } else if (row.level0Lines.empty()) {
+        // The exit line ends in four CR LF pairs; in text mode each lands on disk as CR CR LF.
+        std::vector<std::string> lines = level == "2" ? row.level2Lines : row.level0Lines;
+        if (level == "2") lines.insert(lines.end(), {"[Normal] Out Get Current CarrierId\r", "\r", "\r", "\r", ""});
+        if (lines.empty()) {
             EXPECT_FALSE(TestFiles::Exists(folder.ModuleLogPath()));
         } else {
-            EXPECT_EQ(folder.ModuleMessages(), row.level0Lines);
+            EXPECT_EQ(folder.ModuleMessages(), lines);
         }
-    }
+    });
 }
 
-const std::string kDataCr = std::string(kData) + "\r";
 const FrameRow kFrameRows[] = {
     {"NoChannel", NoChannel(), -1, {kEntry}, {}},
     {"OpenFails", OpenFails(), -1, {kEntry, kOpenFail}, {kOpenFail}},
@@ -73,44 +57,27 @@ const FrameRow kFrameRows[] = {
     {"Answered",
      Answer("\r\n+gtcurcar: 7\r\n\r\nok\r\n"),
      7,
-     {kEntry, kOpened, kDataCr, "+GTCURCAR: 7\r", "\r", "OK\r", ""},
+     {kEntry, kOpened, kData + "\r", "+GTCURCAR: 7\r", "\r", "OK\r", ""},
      {}},
-    {"ErrorReplyIsNoError", Answer("\r\nERROR\r\n"), 0, {kEntry, kOpened, kDataCr, "ERROR\r", ""}, {}},
     {"EmptyReply", Answer(""), 0, {kEntry, kOpened, kData}, {}},
     {"PercentInReplyStoredLiterally",
      Answer("+GTCURCAR: %s%d\r\nOK\r\n"),
      0,
-     {kEntry, kOpened, std::string(kData) + "+GTCURCAR: %S%D\r", "OK\r", ""},
+     {kEntry, kOpened, kData + "+GTCURCAR: %S%D\r", "OK\r", ""},
      {}},
 };
 INSTANTIATE_TEST_SUITE_P(Paths, CarrierIdFrameTest, ::testing::ValuesIn(kFrameRows), RowName<FrameRow>);
 
-TEST(CarrierIdFrame, ChannelThatThrowsStillReleasesLockAndChannel) {
+TEST(CarrierIdFrame, ThrowingChannelGivesEverythingBackAndNoLogOrLockIsNeeded) {
     FakeEnvironment fake;
     fake.script().replies = {ThrowingReply()};
     EXPECT_EQ(QueryCurrentCarrierId(fake.environment()), -1);
     EXPECT_EQ(fake.script().releases, 1);
-    EXPECT_TRUE(fake.LockIsFree());
-}
-
-TEST(CarrierIdFrame, WithoutModuleLogOrLockStillAnswers) {
-    FakeEnvironment fake(nullptr, false);
-    fake.script().replies = {ReplyWith("+GTCURCAR: 12,3\r\nOK\r\n")};
-    EXPECT_EQ(QueryCurrentCarrierId(fake.environment()), 12);
-    EXPECT_EQ(fake.script().releases, 1);
-}
-
-TEST(CarrierIdFrame, CallersAreSerialisedByTheExportLock) {
-    FakeEnvironment fake;
-    fake.script().replies = {ReplyWith("+GTCURCAR: 1\r\nOK\r\n")};
-    ::WaitForSingleObject(fake.environment().exportLock, INFINITE);
-    std::atomic<int> result{-2};
-    std::thread caller([&] { result = QueryCurrentCarrierId(fake.environment()); });
-    ::Sleep(200);
-    EXPECT_EQ(result.load(), -2) << "export ran while another holder kept the lock";
-    ::ReleaseMutex(fake.environment().exportLock);
-    caller.join();
-    EXPECT_EQ(result.load(), 1);
+    ExpectCleanedUp(fake);
+    FakeEnvironment bare(nullptr, false);
+    bare.script().replies = {ReplyWith("+GTCURCAR: 12,3\r\nOK\r\n")};
+    EXPECT_EQ(QueryCurrentCarrierId(bare.environment()), 12);
+    EXPECT_EQ(bare.script().releases, 1);
 }
 
 }  // namespace

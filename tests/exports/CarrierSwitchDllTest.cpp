@@ -12,15 +12,13 @@
 
 namespace {
 
-using SetCarrierSwitchExport = int (*)(std::int32_t, std::int32_t, unsigned char);
-
 // A call that reached the channel would also log the factory failure or the command line.
 TEST(CarrierSwitchDll, SetWithUnknownModeIsRefusedBeforeAnyChannel) {
     TestLogFolder folder("2", "DllCarrierSwitchRefusal");
     OemDll dll;
     ASSERT_TRUE(dll.loaded()) << OemDll::Path() << " error " << ::GetLastError();
     ASSERT_NE(dll.Get<int (*)(std::int32_t, std::int32_t*, bool*)>("OEM_GetCarrierSwitch"), nullptr);
-    const auto set = dll.Get<SetCarrierSwitchExport>("OEM_SetCarrierSwitch");
+    const auto set = dll.Get<int (*)(std::int32_t, std::int32_t, unsigned char)>("OEM_SetCarrierSwitch");
     ASSERT_NE(set, nullptr);
     std::vector<std::string> expected;
     for (const std::int32_t mode : {0, 6, INT_MIN}) {

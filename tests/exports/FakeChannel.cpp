@@ -1,6 +1,7 @@
 #include "exports/FakeChannel.h"
 
 #include <future>
+#include <stdexcept>
 
 namespace {
 // The channel source is a plain function pointer, as in the shipped library; the active
@@ -18,32 +19,43 @@ bool LockFreeFromOtherThread(HANDLE lock) {
                       })
         .get();
 }
+
+class FakeChannel : public IGlobalTools::IMbimChannel {
+public:
+    FakeChannel(FakeChannelScript& script, HANDLE exportLock) : script_(script), exportLock_(exportLock) {}
+
+    HRESULT Open() override { return script_.openResult; }
+    HRESULT ExecuteCmd(const char* command, std::uint32_t length, std::string* response,
+                       IGlobalTools::IAtParser* parser, const wchar_t* serviceId, std::uint32_t commandId) override {
+        const size_t index = script_.commands.size();
+        script_.commands.emplace_back(command, length);
+        script_.serviceIds.emplace_back(serviceId ? serviceId : L"");
+        script_.commandIds.push_back(commandId);
+        script_.parserGiven.push_back(parser != nullptr);
+        script_.lockFreeDuringCommand.push_back(LockFreeFromOtherThread(exportLock_));
+        if (index >= script_.replies.size()) return E_FAIL;
+        const FakeReply& reply = script_.replies[index];
+        if (reply.throws) throw std::runtime_error("channel failure");
+        if (reply.result == S_OK) *response = reply.bytes;
+        return reply.result;
+    }
+    HRESULT OpenSession(const wchar_t*) override { return E_NOTIMPL; }
+    HRESULT SendData(const char*, std::uint32_t, std::uint32_t) override { return E_NOTIMPL; }
+    HRESULT Recvmsg(std::string*) override { return E_NOTIMPL; }
+    void CloseSession() override {}
+    HRESULT OpenDataSession(const wchar_t*) override { return E_NOTIMPL; }
+    HRESULT RecvDataMsg(std::string*) override { return E_NOTIMPL; }
+    void CloseDataSession() override {}
+    void Release() override {
+        ++script_.releases;
+        delete this;
+    }
+
+private:
+    FakeChannelScript& script_;
+    HANDLE exportLock_;
+};
 }  // namespace
-
-HRESULT FakeChannel::Open() {
-    ++script_.opens;
-    return script_.openResult;
-}
-
-HRESULT FakeChannel::ExecuteCmd(const char* command, std::uint32_t length, std::string* response,
-                                IGlobalTools::IAtParser* parser, const wchar_t* serviceId, std::uint32_t commandId) {
-    const size_t index = script_.commands.size();
-    script_.commands.emplace_back(command, length);
-    script_.serviceIds.emplace_back(serviceId ? serviceId : L"");
-    script_.commandIds.push_back(commandId);
-    script_.parserGiven.push_back(parser != nullptr);
-    script_.lockFreeDuringCommand.push_back(LockFreeFromOtherThread(exportLock_));
-    if (index >= script_.replies.size()) return E_FAIL;
-    const FakeReply& reply = script_.replies[index];
-    if (reply.throws) throw std::runtime_error("channel failure");
-    if (reply.result == S_OK) *response = reply.bytes;
-    return reply.result;
-}
-
-void FakeChannel::Release() {
-    ++script_.releases;
-    delete this;
-}
 
 FakeEnvironment::FakeEnvironment(IGlobalTools::ILogEx* log, bool withLock) {
     environment_.log = log;

