@@ -67,7 +67,7 @@ const char* TrueFalse(bool value) {
     return value ? "true" : "false";
 }
 
-} // namespace
+}  // namespace
 
 FlashDecision CheckIfFlashCurrentCarrier(const ExportEnvironment& environment, const char* newModemFlsVersion,
                                          const char* newNvmVersion) noexcept {

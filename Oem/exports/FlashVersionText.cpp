@@ -25,8 +25,8 @@ std::string NvmVersionFromSegments(const std::string& extracted, const std::vect
     return extracted;
 }
 
-FlashDecision Decide(const std::string& modemVersion, const std::string& modemVersionNew,
-                     const std::string& nvmVersion, const std::string& nvmVersionNew) {
+FlashDecision Decide(const std::string& modemVersion, const std::string& modemVersionNew, const std::string& nvmVersion,
+                     const std::string& nvmVersionNew) {
     FlashDecision decision = {false, false, false};
     if (modemVersion.empty() || nvmVersion.empty()) return decision;
     decision.Result = true;
@@ -35,4 +35,4 @@ FlashDecision Decide(const std::string& modemVersion, const std::string& modemVe
     return decision;
 }
 
-} // namespace FlashVersionText
+}  // namespace FlashVersionText

@@ -8,9 +8,9 @@
 
 // The answer handed back to the host by value: three one-byte booleans, nothing between them.
 struct FlashDecision {
-    bool Result;          // both current versions could be read
-    bool FlashModemImage; // the firmware image must be flashed
-    bool FlashNVMImage;   // the NVM (customer pack) image must be flashed
+    bool Result;           // both current versions could be read
+    bool FlashModemImage;  // the firmware image must be flashed
+    bool FlashNVMImage;    // the NVM (customer pack) image must be flashed
 };
 
 namespace FlashVersionText {
@@ -30,7 +30,7 @@ std::string NvmVersionFromSegments(const std::string& extracted, const std::vect
 
 // Both current versions non-empty: Result, and a flag per image whose current and new
 // versions are not the same version. Otherwise all false.
-FlashDecision Decide(const std::string& modemVersion, const std::string& modemVersionNew,
-                     const std::string& nvmVersion, const std::string& nvmVersionNew);
+FlashDecision Decide(const std::string& modemVersion, const std::string& modemVersionNew, const std::string& nvmVersion,
+                     const std::string& nvmVersionNew);
 
-} // namespace FlashVersionText
+}  // namespace FlashVersionText

@@ -48,12 +48,8 @@ void* NewThreadPools() {
 
 // Tested in this order; the first equal row decides.
 const ToolRow kToolRows[] = {
-    {&ToolIds::IDeviceMsg, &NewSerial},
-    {&ToolIds::ILog, &SharedLog},
-    {&ToolIds::IMbimChannel, &NewMbimChannel},
-    {&ToolIds::IAtParser, &NewParser},
-    {&ToolIds::ILogEx, &NewLogEx},
-    {&ToolIds::IThreadQueue, &NewThreadQueue},
+    {&ToolIds::IDeviceMsg, &NewSerial},        {&ToolIds::ILog, &SharedLog},  {&ToolIds::IMbimChannel, &NewMbimChannel},
+    {&ToolIds::IAtParser, &NewParser},         {&ToolIds::ILogEx, &NewLogEx}, {&ToolIds::IThreadQueue, &NewThreadQueue},
     {&ToolIds::IThreadPools, &NewThreadPools},
 };
 

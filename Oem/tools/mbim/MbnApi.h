@@ -16,8 +16,7 @@ constexpr CLSID CLSID_MbnInterfaceManagerClass = {
 constexpr CLSID CLSID_MbnDeviceServicesManagerClass = {
     0x2269DAA3, 0x2A9F, 0x4165, {0xA5, 0x01, 0xCE, 0x00, 0xA6, 0xF7, 0xA7, 0x5B}};
 // {DCBBBAB6-201B-4BBB-AAEE-338E368AF6FA}
-constexpr IID IID_MbnInterfaceManager = {
-    0xDCBBBAB6, 0x201B, 0x4BBB, {0xAA, 0xEE, 0x33, 0x8E, 0x36, 0x8A, 0xF6, 0xFA}};
+constexpr IID IID_MbnInterfaceManager = {0xDCBBBAB6, 0x201B, 0x4BBB, {0xAA, 0xEE, 0x33, 0x8E, 0x36, 0x8A, 0xF6, 0xFA}};
 // {DCBBBAB6-2001-4BBB-AAEE-338E368AF6FA}
 constexpr IID IID_MbnInterface = {0xDCBBBAB6, 0x2001, 0x4BBB, {0xAA, 0xEE, 0x33, 0x8E, 0x36, 0x8A, 0xF6, 0xFA}};
 // {20A26258-6811-4478-AC1D-13324E45E41C}
@@ -83,53 +82,53 @@ struct MBN_DEVICE_SERVICE {
 };
 
 struct IMbnInterface : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE get_InterfaceID(BSTR* interfaceID) = 0;                         // 3
-    virtual HRESULT STDMETHODCALLTYPE GetInterfaceCapability(MBN_INTERFACE_CAPS* capabilities) = 0;   // 4
-    virtual HRESULT STDMETHODCALLTYPE GetSubscriberInformation(IMbnSubscriberInformation** info) = 0; // 5
-    virtual HRESULT STDMETHODCALLTYPE GetReadyState(MBN_READY_STATE* readyState) = 0;                 // 6
-    virtual HRESULT STDMETHODCALLTYPE InEmergencyMode(VARIANT_BOOL* emergencyMode) = 0;               // 7
-    virtual HRESULT STDMETHODCALLTYPE GetHomeProvider(MBN_PROVIDER* homeProvider) = 0;                // 8
-    virtual HRESULT STDMETHODCALLTYPE GetPreferredProviders(SAFEARRAY** preferredProviders) = 0;      // 9
+    virtual HRESULT STDMETHODCALLTYPE get_InterfaceID(BSTR* interfaceID) = 0;                          // 3
+    virtual HRESULT STDMETHODCALLTYPE GetInterfaceCapability(MBN_INTERFACE_CAPS* capabilities) = 0;    // 4
+    virtual HRESULT STDMETHODCALLTYPE GetSubscriberInformation(IMbnSubscriberInformation** info) = 0;  // 5
+    virtual HRESULT STDMETHODCALLTYPE GetReadyState(MBN_READY_STATE* readyState) = 0;                  // 6
+    virtual HRESULT STDMETHODCALLTYPE InEmergencyMode(VARIANT_BOOL* emergencyMode) = 0;                // 7
+    virtual HRESULT STDMETHODCALLTYPE GetHomeProvider(MBN_PROVIDER* homeProvider) = 0;                 // 8
+    virtual HRESULT STDMETHODCALLTYPE GetPreferredProviders(SAFEARRAY** preferredProviders) = 0;       // 9
     virtual HRESULT STDMETHODCALLTYPE SetPreferredProviders(SAFEARRAY* preferredProviders,
-                                                            ULONG* requestID) = 0;                     // 10
-    virtual HRESULT STDMETHODCALLTYPE GetVisibleProviders(ULONG* age, SAFEARRAY** visibleProviders) = 0; // 11
-    virtual HRESULT STDMETHODCALLTYPE ScanNetwork(ULONG* requestID) = 0;                                 // 12
-    virtual HRESULT STDMETHODCALLTYPE GetConnection(IMbnConnection** mbnConnection) = 0;                 // 13
+                                                            ULONG* requestID) = 0;                        // 10
+    virtual HRESULT STDMETHODCALLTYPE GetVisibleProviders(ULONG* age, SAFEARRAY** visibleProviders) = 0;  // 11
+    virtual HRESULT STDMETHODCALLTYPE ScanNetwork(ULONG* requestID) = 0;                                  // 12
+    virtual HRESULT STDMETHODCALLTYPE GetConnection(IMbnConnection** mbnConnection) = 0;                  // 13
 };
 
 struct IMbnInterfaceManager : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE GetInterface(LPCWSTR interfaceID, IMbnInterface** mbnInterface) = 0; // 3
-    virtual HRESULT STDMETHODCALLTYPE GetInterfaces(SAFEARRAY** mbnInterfaces) = 0;                        // 4
+    virtual HRESULT STDMETHODCALLTYPE GetInterface(LPCWSTR interfaceID, IMbnInterface** mbnInterface) = 0;  // 3
+    virtual HRESULT STDMETHODCALLTYPE GetInterfaces(SAFEARRAY** mbnInterfaces) = 0;                         // 4
 };
 
 struct IMbnDeviceService : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE QuerySupportedCommands(ULONG* requestID) = 0;                       // 3
-    virtual HRESULT STDMETHODCALLTYPE OpenCommandSession(ULONG* requestID) = 0;                           // 4
-    virtual HRESULT STDMETHODCALLTYPE CloseCommandSession(ULONG* requestID) = 0;                          // 5
+    virtual HRESULT STDMETHODCALLTYPE QuerySupportedCommands(ULONG* requestID) = 0;  // 3
+    virtual HRESULT STDMETHODCALLTYPE OpenCommandSession(ULONG* requestID) = 0;      // 4
+    virtual HRESULT STDMETHODCALLTYPE CloseCommandSession(ULONG* requestID) = 0;     // 5
     virtual HRESULT STDMETHODCALLTYPE SetCommand(ULONG commandID, SAFEARRAY* deviceServiceData,
-                                                 ULONG* requestID) = 0;                                   // 6
+                                                 ULONG* requestID) = 0;  // 6
     virtual HRESULT STDMETHODCALLTYPE QueryCommand(ULONG commandID, SAFEARRAY* deviceServiceData,
-                                                   ULONG* requestID) = 0;                                 // 7
-    virtual HRESULT STDMETHODCALLTYPE OpenDataSession(ULONG* requestID) = 0;                              // 8
-    virtual HRESULT STDMETHODCALLTYPE CloseDataSession(ULONG* requestID) = 0;                             // 9
-    virtual HRESULT STDMETHODCALLTYPE WriteData(SAFEARRAY* deviceServiceData, ULONG* requestID) = 0;      // 10
-    virtual HRESULT STDMETHODCALLTYPE get_InterfaceID(BSTR* interfaceID) = 0;                             // 11
-    virtual HRESULT STDMETHODCALLTYPE get_DeviceServiceID(BSTR* deviceServiceID) = 0;                     // 12
-    virtual HRESULT STDMETHODCALLTYPE get_IsCommandSessionOpen(BOOL* value) = 0;                          // 13
-    virtual HRESULT STDMETHODCALLTYPE get_IsDataSessionOpen(BOOL* value) = 0;                             // 14
+                                                   ULONG* requestID) = 0;                             // 7
+    virtual HRESULT STDMETHODCALLTYPE OpenDataSession(ULONG* requestID) = 0;                          // 8
+    virtual HRESULT STDMETHODCALLTYPE CloseDataSession(ULONG* requestID) = 0;                         // 9
+    virtual HRESULT STDMETHODCALLTYPE WriteData(SAFEARRAY* deviceServiceData, ULONG* requestID) = 0;  // 10
+    virtual HRESULT STDMETHODCALLTYPE get_InterfaceID(BSTR* interfaceID) = 0;                         // 11
+    virtual HRESULT STDMETHODCALLTYPE get_DeviceServiceID(BSTR* deviceServiceID) = 0;                 // 12
+    virtual HRESULT STDMETHODCALLTYPE get_IsCommandSessionOpen(BOOL* value) = 0;                      // 13
+    virtual HRESULT STDMETHODCALLTYPE get_IsDataSessionOpen(BOOL* value) = 0;                         // 14
 };
 
 struct IMbnDeviceServicesContext : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE EnumerateDeviceServices(SAFEARRAY** deviceServices) = 0;           // 3
+    virtual HRESULT STDMETHODCALLTYPE EnumerateDeviceServices(SAFEARRAY** deviceServices) = 0;  // 3
     virtual HRESULT STDMETHODCALLTYPE GetDeviceService(BSTR deviceServiceID,
-                                                       IMbnDeviceService** mbnDeviceService) = 0;        // 4
-    virtual HRESULT STDMETHODCALLTYPE get_MaxCommandSize(ULONG* maxCommandSize) = 0;                     // 5
-    virtual HRESULT STDMETHODCALLTYPE get_MaxDataSize(ULONG* maxDataSize) = 0;                           // 6
+                                                       IMbnDeviceService** mbnDeviceService) = 0;  // 4
+    virtual HRESULT STDMETHODCALLTYPE get_MaxCommandSize(ULONG* maxCommandSize) = 0;               // 5
+    virtual HRESULT STDMETHODCALLTYPE get_MaxDataSize(ULONG* maxDataSize) = 0;                     // 6
 };
 
 struct IMbnDeviceServicesManager : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetDeviceServicesContext(BSTR networkInterfaceID,
-                                                               IMbnDeviceServicesContext** context) = 0; // 3
+                                                               IMbnDeviceServicesContext** context) = 0;  // 3
 };
 
 // The callbacks of the device services manager's connection point. Status comes before the
@@ -137,27 +136,28 @@ struct IMbnDeviceServicesManager : public IUnknown {
 struct IMbnDeviceServicesEvents : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE OnQuerySupportedCommandsComplete(IMbnDeviceService* deviceService,
                                                                        SAFEARRAY* commandIDList, HRESULT status,
-                                                                       ULONG requestID) = 0; // 3
+                                                                       ULONG requestID) = 0;  // 3
     virtual HRESULT STDMETHODCALLTYPE OnOpenCommandSessionComplete(IMbnDeviceService* deviceService, HRESULT status,
-                                                                   ULONG requestID) = 0; // 4
+                                                                   ULONG requestID) = 0;  // 4
     virtual HRESULT STDMETHODCALLTYPE OnCloseCommandSessionComplete(IMbnDeviceService* deviceService, HRESULT status,
-                                                                    ULONG requestID) = 0; // 5
+                                                                    ULONG requestID) = 0;  // 5
     virtual HRESULT STDMETHODCALLTYPE OnSetCommandComplete(IMbnDeviceService* deviceService, ULONG responseID,
                                                            SAFEARRAY* deviceServiceData, HRESULT status,
-                                                           ULONG requestID) = 0; // 6
+                                                           ULONG requestID) = 0;  // 6
     virtual HRESULT STDMETHODCALLTYPE OnQueryCommandComplete(IMbnDeviceService* deviceService, ULONG responseID,
                                                              SAFEARRAY* deviceServiceData, HRESULT status,
-                                                             ULONG requestID) = 0; // 7
+                                                             ULONG requestID) = 0;  // 7
     virtual HRESULT STDMETHODCALLTYPE OnEventNotification(IMbnDeviceService* deviceService, ULONG eventID,
-                                                          SAFEARRAY* deviceServiceData) = 0; // 8
+                                                          SAFEARRAY* deviceServiceData) = 0;  // 8
     virtual HRESULT STDMETHODCALLTYPE OnOpenDataSessionComplete(IMbnDeviceService* deviceService, HRESULT status,
-                                                                ULONG requestID) = 0; // 9
+                                                                ULONG requestID) = 0;  // 9
     virtual HRESULT STDMETHODCALLTYPE OnCloseDataSessionComplete(IMbnDeviceService* deviceService, HRESULT status,
-                                                                 ULONG requestID) = 0; // 10
+                                                                 ULONG requestID) = 0;  // 10
     virtual HRESULT STDMETHODCALLTYPE OnWriteDataComplete(IMbnDeviceService* deviceService, HRESULT status,
-                                                          ULONG requestID) = 0; // 11
+                                                          ULONG requestID) = 0;  // 11
     virtual HRESULT STDMETHODCALLTYPE OnReadData(IMbnDeviceService* deviceService,
-                                                 SAFEARRAY* deviceServiceData) = 0; // 12
-    virtual HRESULT STDMETHODCALLTYPE OnInterfaceStateChange(BSTR interfaceID,
-                                                             MBN_DEVICE_SERVICES_INTERFACE_STATE stateChange) = 0; // 13
+                                                 SAFEARRAY* deviceServiceData) = 0;  // 12
+    virtual HRESULT STDMETHODCALLTYPE
+    OnInterfaceStateChange(BSTR interfaceID,
+                           MBN_DEVICE_SERVICES_INTERFACE_STATE stateChange) = 0;  // 13
 };
