@@ -1,5 +1,7 @@
 #include "CarrierModel.h"
 
+#include "MarkedLines.h"
+
 #include <algorithm>
 #include <cstddef>
 
@@ -183,27 +185,15 @@ std::string CarrierStateText(const CarrierState& state) {
 bool ReadCarrierStateText(const std::string& text, CarrierState* state, std::string* error) {
     CarrierState read = *state;
     unsigned seenKeys = 0;
-    std::size_t lineNumber = 0;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        ++lineNumber;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::size_t at = line.find_first_not_of(" \t");
-        if (at == std::string::npos || line[at] == '#') continue;
+    for (const MarkedLine& line : MarkedLines(text)) {
         std::string why;
-        if (line[at] != '=') {
+        if (line.marker != '=') {
             why = "a line must begin with \"=\" or \"#\"";
         } else {
-            std::string setting = line.substr(at + 1);
-            if (!setting.empty() && setting[0] == ' ') setting.erase(0, 1);
-            ReadCarrierSetting(setting, &read, &seenKeys, &why);
+            ReadCarrierSetting(line.text, &read, &seenKeys, &why);
         }
         if (!why.empty()) {
-            *error = "line " + std::to_string(lineNumber) + ": " + why;
+            *error = "line " + std::to_string(line.number) + ": " + why;
             return false;
         }
     }

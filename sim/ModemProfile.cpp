@@ -1,5 +1,7 @@
 #include "ModemProfile.h"
 
+#include "MarkedLines.h"
+
 #include <cstdio>
 
 namespace SimProfile {
@@ -11,10 +13,6 @@ int HexValue(char c) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
 }
 
 }  // namespace
@@ -108,24 +106,10 @@ bool ModemProfile::Parse(const std::string& text, ModemProfile* profile, std::st
     // The command whose reply the "<" lines build; null before the first ">".
     std::string* reply = nullptr;
     unsigned carrierKeys = 0;
-    std::size_t lineNumber = 0;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        ++lineNumber;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-
-        std::size_t at = 0;
-        while (at < line.size() && IsBlank(line[at])) ++at;
-        if (at == line.size() || line[at] == '#') continue;
-
-        const char marker = line[at];
-        std::string raw = line.substr(at + 1);
-        if (!raw.empty() && raw[0] == ' ') raw.erase(0, 1);
-        const std::string where = "line " + std::to_string(lineNumber) + ": ";
+    for (const MarkedLine& line : MarkedLines(text)) {
+        const char marker = line.marker;
+        std::string raw = line.text;
+        const std::string where = "line " + std::to_string(line.number) + ": ";
         std::string bytes;
         std::string why;
         if (marker == '>') {
