@@ -1,10 +1,10 @@
-#include "CarrierIdExport.h"
+#include "exports/CarrierIdExport.h"
 
 #include <string>
 
-#include "AsciiText.h"
-#include "CarrierIdReply.h"
-#include "ModemExportFrame.h"
+#include "text/AsciiText.h"
+#include "exports/rules/CarrierIdReply.h"
+#include "exports/ModemExportFrame.h"
 
 std::int32_t QueryCurrentCarrierId(const ExportEnvironment& environment) noexcept {
     return GuardExport<std::int32_t>(-1, [&] {
@@ -16,7 +16,7 @@ std::int32_t QueryCurrentCarrierId(const ExportEnvironment& environment) noexcep
         lines.openSucceeded = "[Success] OpenMbimChannel Success.";
         if (frame.OpenChannel(lines)) {
             std::string reply;
-            if (frame.Execute("AT+GTCURCAR?\r\n", &reply) != 0) {
+            if (frame.Execute(kCarrierIdQuery, &reply) != 0) {
                 frame.Log(0, "[Error]Execute AT+GTCURCAR? Error.");
             } else {
                 AsciiText::UpperCaseInPlace(reply);

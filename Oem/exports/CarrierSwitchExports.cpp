@@ -1,9 +1,9 @@
-#include "CarrierSwitchExports.h"
+#include "exports/CarrierSwitchExports.h"
 
 #include <string>
 
-#include "AsciiText.h"
-#include "ModemExportFrame.h"
+#include "text/AsciiText.h"
+#include "exports/ModemExportFrame.h"
 
 static_assert(sizeof(bool) == 1, "pFlag is the host's one-byte boolean");
 

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "CarrierSwitchReply.h"
-#include "ExportEnvironment.h"
+#include "exports/rules/CarrierSwitchReply.h"
+#include "exports/ExportEnvironment.h"
 
 // Reads how the modem chooses its carrier for mode 1 to 4. 1 when the reply was accepted and
 // the mode's outputs were written; 0 otherwise, with both outputs untouched.

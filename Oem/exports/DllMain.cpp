@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "../tools/GetToolObject.h"
-#include "../tools/ToolIds.h"
-#include "ExportEnvironment.h"
+#include "tools/GetToolObject.h"
+#include "tools/ToolIds.h"
+#include "exports/ExportEnvironment.h"
 
 // Runs under the loader lock: only the module log (which reads no file and starts no thread
 // when made) and the export lock are created here.

@@ -1,7 +1,7 @@
-#include "ExportEnvironment.h"
+#include "exports/ExportEnvironment.h"
 
-#include "../tools/GetToolObject.h"
-#include "../tools/ToolIds.h"
+#include "tools/GetToolObject.h"
+#include "tools/ToolIds.h"
 
 ModuleGlobals& Module() {
     static ModuleGlobals globals;

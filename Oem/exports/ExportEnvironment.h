@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "../tools/IGlobalTools.h"
+#include "tools/IGlobalTools.h"
 
 // What a modem export works with: the module log, the export lock and where its channel
 // comes from. The shipped exports use the process's own; tests build one around a fake

@@ -1,10 +1,10 @@
-#include "FlashDecisionExport.h"
+#include "exports/FlashDecisionExport.h"
 
 #include <string>
 #include <vector>
 
-#include "ModemExportFrame.h"
-#include "VersionRules.h"
+#include "exports/ModemExportFrame.h"
+#include "exports/rules/VersionRules.h"
 
 static_assert(sizeof(FlashDecision) == 3, "the host reads three one-byte booleans");
 
@@ -25,7 +25,7 @@ struct FlashVersions {
 // alike. Modems that do not answer the first query with "OK" are older firmware that is
 // asked with "ati8" instead, whose reply carries one more leading field.
 void ReadFirmwareVersion(ModemExportFrame& frame, FlashVersions& versions) {
-    if (frame.Execute(" AT+GTMCFWVER?\r\n", &versions.modem) != 0) {
+    if (frame.Execute(FlashVersionText::kFirmwareVersionQuery, &versions.modem) != 0) {
         frame.Log(kLevel, "[Error]ExecuteCmd AT+GTMCFWVER Error.");
         return;
     }
@@ -33,7 +33,7 @@ void ReadFirmwareVersion(ModemExportFrame& frame, FlashVersions& versions) {
     int fieldsToSkip = 2;
     const char* comparingLine = "FWImage comparing str_modemVersion part is:%s , str_modemVersionNew part is:%s";
     if (versions.modem.find("OK") == std::string::npos) {
-        if (frame.Execute("ati8\r\n", &versions.modem) != 0) {
+        if (frame.Execute(FlashVersionText::kOldFirmwareVersionQuery, &versions.modem) != 0) {
             frame.Log(kLevel, "[Error]ExecuteCmd ati8 Error.");
             return;
         }
@@ -49,7 +49,7 @@ void ReadFirmwareVersion(ModemExportFrame& frame, FlashVersions& versions) {
 }
 
 void ReadNvmVersion(ModemExportFrame& frame, FlashVersions& versions) {
-    if (frame.Execute("AT+GTCUSTPACKVER?\r\n", &versions.nvm) != 0) {
+    if (frame.Execute(FlashVersionText::kNvmVersionQuery, &versions.nvm) != 0) {
         frame.Log(kLevel, "[Error]ExecuteCmd GTCUSTPACKVER Error.");
         return;
     }

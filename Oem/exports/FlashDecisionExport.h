@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ExportEnvironment.h"
-#include "FlashVersionText.h"
+#include "exports/ExportEnvironment.h"
+#include "exports/rules/FlashVersionText.h"
 
 // Reads the firmware and NVM versions the modem runs and compares them with the ones about to
 // be flashed. Both arguments are non-null, NUL-terminated texts.

@@ -1,4 +1,4 @@
-#include "ModemExportFrame.h"
+#include "exports/ModemExportFrame.h"
 
 const wchar_t kAtDeviceServiceId[] = L"{ffffffff-abca-4b11-a4e2-f2fc87f94488}";
 

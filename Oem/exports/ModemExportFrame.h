@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ExportEnvironment.h"
+#include "exports/ExportEnvironment.h"
 
 // The module-log lines an export writes around getting its channel; null means no line.
 struct ChannelLines {

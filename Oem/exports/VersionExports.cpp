@@ -1,8 +1,8 @@
-#include "VersionExports.h"
+#include "exports/VersionExports.h"
 
 #include <string>
 
-#include "ModemExportFrame.h"
+#include "exports/ModemExportFrame.h"
 
 static_assert(sizeof(bool) == 1, "the exports answer with a one-byte boolean");
 

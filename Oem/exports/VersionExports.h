@@ -2,8 +2,8 @@
 // The two version-comparison exports: pure text comparison plus two module-log lines, no
 // export lock and no channel, so they may run on any host thread at once.
 
-#include "ExportEnvironment.h"
-#include "VersionRules.h"
+#include "exports/ExportEnvironment.h"
+#include "exports/rules/VersionRules.h"
 
 // True when the two versions differ under the rule of kind. Writes at level 2 the versions as
 // received, then the parts as compared. An allocation failure answers true: asking for an

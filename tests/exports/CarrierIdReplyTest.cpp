@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "exports/AsciiText.h"
-#include "exports/CarrierIdReply.h"
+#include "text/AsciiText.h"
+#include "exports/rules/CarrierIdReply.h"
 #include "support/RowName.h"
 
 namespace {

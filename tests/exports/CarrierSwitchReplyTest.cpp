@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "exports/AsciiText.h"
-#include "exports/CarrierSwitchReply.h"
+#include "text/AsciiText.h"
+#include "exports/rules/CarrierSwitchReply.h"
 #include "support/RowName.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "exports/FlashVersionText.h"
+#include "exports/rules/FlashVersionText.h"
 #include "support/RowName.h"
 
 namespace {

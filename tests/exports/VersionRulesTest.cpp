@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "exports/VersionRules.h"
+#include "exports/rules/VersionRules.h"
 #include "support/RowName.h"
 
 namespace {

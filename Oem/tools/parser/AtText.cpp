@@ -1,6 +1,6 @@
-#include "AtText.h"
+#include "tools/parser/AtText.h"
 
-#include "exports/AsciiText.h"
+#include "text/AsciiText.h"
 
 namespace AtText {
 

@@ -1,6 +1,6 @@
-#include "FlashVersionText.h"
+#include "exports/rules/FlashVersionText.h"
 
-#include "VersionRules.h"
+#include "exports/rules/VersionRules.h"
 
 namespace FlashVersionText {
 

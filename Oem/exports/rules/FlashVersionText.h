@@ -15,6 +15,13 @@ struct FlashDecision {
 
 namespace FlashVersionText {
 
+// The firmware version query (its leading blank is part of the command); older firmware,
+// whose reply to it holds no "OK", is asked with ati8 instead. Then the NVM (customer pack)
+// version query.
+inline constexpr char kFirmwareVersionQuery[] = " AT+GTMCFWVER?\r\n";
+inline constexpr char kOldFirmwareVersionQuery[] = "ati8\r\n";
+inline constexpr char kNvmVersionQuery[] = "AT+GTCUSTPACKVER?\r\n";
+
 // Replaces text by what stands strictly between its first and its last double quote; leaves
 // it unchanged when it holds fewer than two.
 void ExtractQuoted(std::string& text);

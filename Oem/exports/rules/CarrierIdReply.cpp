@@ -1,6 +1,6 @@
-#include "CarrierIdReply.h"
+#include "exports/rules/CarrierIdReply.h"
 
-#include "AsciiText.h"
+#include "text/AsciiText.h"
 
 int ParseCurrentCarrierId(const std::string& upperCasedReply) {
     std::string field = AsciiText::FieldBetween(upperCasedReply, "+GTCURCAR:", "\r\nOK\r\n");

@@ -1,6 +1,6 @@
-#include "VersionRules.h"
+#include "exports/rules/VersionRules.h"
 
-#include "AsciiText.h"
+#include "text/AsciiText.h"
 
 namespace VersionRules {
 

@@ -1,4 +1,4 @@
-#include "AsciiText.h"
+#include "text/AsciiText.h"
 
 #include <cctype>
 #include <climits>

@@ -1,8 +1,8 @@
-#include "CarrierSwitchReply.h"
+#include "exports/rules/CarrierSwitchReply.h"
 
 #include <cstdio>
 
-#include "AsciiText.h"
+#include "text/AsciiText.h"
 
 namespace {
 
