@@ -5,10 +5,10 @@
 #include <cstdlib>
 
 const SwitchModeName kSwitchModeNames[4] = {
-    {"lock", "Carrier lock", kSwitchLock},
-    {"manual", "Manual selection", kSwitchManual},
-    {"auto", "Automatic selection", kSwitchAuto},
-    {"factory-default", "Factory-default carrier", kSwitchFactoryDefault},
+    {"lock", "Carrier lock", SWITCHINGLOCK},
+    {"manual", "Manual selection", MANUAL},
+    {"auto", "Automatic selection", AUTO},
+    {"factory-default", "Factory-default carrier", FACTORYDEFAULT},
 };
 
 const SwitchModeName* FindSwitchMode(const std::string& name) {
@@ -21,12 +21,12 @@ const SwitchModeName* FindSwitchMode(const std::string& name) {
 std::string DescribeSwitch(CarrierSwitchMode mode, std::int32_t value, bool flag) {
     const std::string number = std::to_string(value);
     switch (mode) {
-        case kSwitchLock:
+        case SWITCHINGLOCK:
             // The modem names a carrier in its lock reply even while the lock is off.
             return std::string(flag ? "on" : "off") + " (carrier " + number + ")";
-        case kSwitchManual:
+        case MANUAL:
             return flag ? "carrier " + number : "none (" + number + ")";
-        case kSwitchAuto:
+        case AUTO:
             return flag ? "on" : "off";
         default:
             return "carrier " + number;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "OemExports.h"
+#include "Oem.h"
 
 struct SwitchModeName {
     const char* name;   // as typed: "lock", "manual", "auto", "factory-default"

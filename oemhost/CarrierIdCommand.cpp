@@ -5,7 +5,7 @@
 
 int RunCarrierId(const OemLibrary& oem, const Arguments& arguments) {
     if (!arguments.empty()) return kExitUsage;
-    const auto getCarrierId = oem.Find<GetCurrentCarrierIdExport>("OEM_GetCurrentCarrierID");
+    const auto getCarrierId = oem.Find<decltype(&OEM_GetCurrentCarrierID)>("OEM_GetCurrentCarrierID");
     if (getCarrierId == nullptr) return kExitNoLibrary;
 
     const std::int32_t carrier = getCarrierId();

@@ -5,7 +5,7 @@
 
 int RunFlashDecision(const OemLibrary& oem, const Arguments& arguments) {
     if (arguments.size() != 2) return kExitUsage;
-    const auto decide = oem.Find<FlashCurrentCarrierExport>("OEM_Check_If_FlashCurrentCarrier");
+    const auto decide = oem.Find<decltype(&OEM_Check_If_FlashCurrentCarrier)>("OEM_Check_If_FlashCurrentCarrier");
     if (decide == nullptr) return kExitNoLibrary;
 
     const FlashDecision decision = decide(arguments[0].c_str(), arguments[1].c_str());

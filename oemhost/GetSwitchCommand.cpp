@@ -7,7 +7,7 @@
 int RunGetSwitch(const OemLibrary& oem, const Arguments& arguments) {
     const SwitchModeName* mode = arguments.size() == 1 ? FindSwitchMode(arguments[0]) : nullptr;
     if (mode == nullptr) return kExitUsage;
-    const auto getSwitch = oem.Find<GetCarrierSwitchExport>("OEM_GetCarrierSwitch");
+    const auto getSwitch = oem.Find<decltype(&OEM_GetCarrierSwitch)>("OEM_GetCarrierSwitch");
     if (getSwitch == nullptr) return kExitNoLibrary;
 
     std::int32_t value = 0;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "OemExports.h"
+#include "Oem.h"
 #include "OemLibrary.h"
 
 // What oemhost tells its caller through its exit code.

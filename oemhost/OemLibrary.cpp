@@ -1,18 +1,11 @@
 #include "OemLibrary.h"
 
+#include <winver.h>
+
 #include <cstdio>
+#include <vector>
 
-namespace {
-
-std::wstring BesideThisExecutable(const wchar_t* fileName) {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length < MAX_PATH ? length : 0);
-    folder.erase(folder.rfind(L'\\') + 1);
-    return folder + fileName;
-}
-
-}  // namespace
+#include "ModuleFolder.h"
 
 OemLibrary::OemLibrary(const std::wstring& path) : path_(path.empty() ? BesideThisExecutable(L"Oem.dll") : path) {
     module_ = ::LoadLibraryW(path_.c_str());
@@ -21,6 +14,27 @@ OemLibrary::OemLibrary(const std::wstring& path) : path_(path.empty() ? BesideTh
 
 OemLibrary::~OemLibrary() {
     if (module_ != nullptr) ::FreeLibrary(module_);
+}
+
+std::string OemLibrary::FileVersion() const {
+    wchar_t loadedFrom[MAX_PATH] = {};
+    const DWORD length = module_ != nullptr ? ::GetModuleFileNameW(module_, loadedFrom, MAX_PATH) : 0;
+    if (length == 0 || length >= MAX_PATH) return std::string();
+    DWORD ignored = 0;
+    std::vector<char> info(::GetFileVersionInfoSizeW(loadedFrom, &ignored));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT fixedSize = 0;
+    if (info.empty() || !::GetFileVersionInfoW(loadedFrom, 0, static_cast<DWORD>(info.size()), info.data()) ||
+        !::VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) ||
+        fixedSize < sizeof(VS_FIXEDFILEINFO)) {
+        return std::string();
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%lu.%lu.%lu.%lu", static_cast<unsigned long>(HIWORD(fixed->dwFileVersionMS)),
+                  static_cast<unsigned long>(LOWORD(fixed->dwFileVersionMS)),
+                  static_cast<unsigned long>(HIWORD(fixed->dwFileVersionLS)),
+                  static_cast<unsigned long>(LOWORD(fixed->dwFileVersionLS)));
+    return text;
 }
 
 void* OemLibrary::FindExport(const char* name) const {

@@ -17,6 +17,9 @@ public:
     const std::wstring& path() const { return path_; }
     DWORD loadError() const { return loadError_; }
 
+    // The file version in the loaded DLL's version resource ("1.2.3.4"), or empty.
+    std::string FileVersion() const;
+
     // The export, or null after saying on standard error that it is missing.
     template <typename Function>
     Function Find(const char* name) const {

@@ -5,7 +5,7 @@
 
 int RunPackageDiffers(const OemLibrary& oem, const Arguments& arguments) {
     if (arguments.size() != 2) return kExitUsage;
-    const auto differs = oem.Find<UpdateCurrentPackageExport>("OEM_Check_If_UpdateCurrentPackage");
+    const auto differs = oem.Find<decltype(&OEM_Check_If_UpdateCurrentPackage)>("OEM_Check_If_UpdateCurrentPackage");
     if (differs == nullptr) return kExitNoLibrary;
 
     const bool update = differs(arguments[0].c_str(), arguments[1].c_str());

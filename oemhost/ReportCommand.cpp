@@ -61,12 +61,12 @@ std::string Versions(const std::string& current, const std::string& next) {
 int RunReport(const OemLibrary& oem, const Arguments& arguments) {
     ReportVersions versions;
     if (!ReadOptions(arguments, &versions)) return kExitUsage;
-    const auto packageDiffers = oem.Find<UpdateCurrentPackageExport>("OEM_Check_If_UpdateCurrentPackage");
+    const auto packageDiffers = oem.Find<decltype(&OEM_Check_If_UpdateCurrentPackage)>("OEM_Check_If_UpdateCurrentPackage");
     const auto carrierDiffers =
-        oem.Find<UpdateCurrentCarrierInPackageExport>("OEM_Check_If_UpdateCurrentCarrierInPackage");
-    const auto decideFlash = oem.Find<FlashCurrentCarrierExport>("OEM_Check_If_FlashCurrentCarrier");
-    const auto getSwitch = oem.Find<GetCarrierSwitchExport>("OEM_GetCarrierSwitch");
-    const auto getCarrierId = oem.Find<GetCurrentCarrierIdExport>("OEM_GetCurrentCarrierID");
+        oem.Find<decltype(&OEM_Check_If_UpdateCurrentCarrierInPackage)>("OEM_Check_If_UpdateCurrentCarrierInPackage");
+    const auto decideFlash = oem.Find<decltype(&OEM_Check_If_FlashCurrentCarrier)>("OEM_Check_If_FlashCurrentCarrier");
+    const auto getSwitch = oem.Find<decltype(&OEM_GetCarrierSwitch)>("OEM_GetCarrierSwitch");
+    const auto getCarrierId = oem.Find<decltype(&OEM_GetCurrentCarrierID)>("OEM_GetCurrentCarrierID");
     if (packageDiffers == nullptr || carrierDiffers == nullptr || decideFlash == nullptr || getSwitch == nullptr ||
         getCarrierId == nullptr) {
         return kExitNoLibrary;

@@ -1,15 +1,15 @@
 #include <cstdio>
 
 #include "HostCommands.h"
-#include "OemExports.h"
+#include "Oem.h"
 
 int RunRestoreFactory(const OemLibrary& oem, const Arguments& arguments) {
     if (!arguments.empty()) return kExitUsage;
-    const auto setSwitch = oem.Find<SetCarrierSwitchExport>("OEM_SetCarrierSwitch");
+    const auto setSwitch = oem.Find<decltype(&OEM_SetCarrierSwitch)>("OEM_SetCarrierSwitch");
     if (setSwitch == nullptr) return kExitNoLibrary;
 
     // The restore takes no value and no flag.
-    if (setSwitch(kSwitchRestoreFactory, 0, false) != 1) {
+    if (setSwitch(RESTOREFACTORY, 0, false) != 1) {
         std::printf(
             "Factory carrier state: not restored (the modem did not answer OK; "
             "OEM_SetCarrierSwitch returned 0).\n");

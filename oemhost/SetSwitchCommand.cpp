@@ -14,19 +14,19 @@ int RunSetSwitch(const OemLibrary& oem, const Arguments& arguments) {
     std::int32_t value = 0;
     bool flag = true;
     std::string wanted;
-    if (mode->mode == kSwitchAuto) {
+    if (mode->mode == AUTO) {
         if (setting != "on" && setting != "off") return kExitUsage;
         flag = setting == "on";
         wanted = setting;
-    } else if (setting == "off" && mode->mode != kSwitchFactoryDefault) {
+    } else if (setting == "off" && mode->mode != FACTORYDEFAULT) {
         flag = false;
-        wanted = mode->mode == kSwitchLock ? "off" : "none";
+        wanted = mode->mode == SWITCHINGLOCK ? "off" : "none";
     } else if (ReadInt32(setting, &value)) {
-        wanted = (mode->mode == kSwitchLock ? "on, carrier " : "carrier ") + setting;
+        wanted = (mode->mode == SWITCHINGLOCK ? "on, carrier " : "carrier ") + setting;
     } else {
         return kExitUsage;
     }
-    const auto setSwitch = oem.Find<SetCarrierSwitchExport>("OEM_SetCarrierSwitch");
+    const auto setSwitch = oem.Find<decltype(&OEM_SetCarrierSwitch)>("OEM_SetCarrierSwitch");
     if (setSwitch == nullptr) return kExitNoLibrary;
 
     if (setSwitch(mode->mode, value, flag) != 1) {

@@ -14,8 +14,3 @@ int GetCarrierSwitch(const ExportEnvironment& environment, CarrierSwitchMode mod
 // one-byte boolean: any non-zero byte is true. Other modes are refused without a command.
 int SetCarrierSwitch(const ExportEnvironment& environment, CarrierSwitchMode mode, std::int32_t value,
                      unsigned char flag) noexcept;
-
-extern "C" {
-int OEM_GetCarrierSwitch(CarrierSwitchMode mode, std::int32_t* pValue, bool* pFlag);
-int OEM_SetCarrierSwitch(CarrierSwitchMode mode, std::int32_t value, unsigned char flag);
-}

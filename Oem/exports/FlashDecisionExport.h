@@ -7,5 +7,3 @@
 // be flashed. Both arguments are non-null, NUL-terminated texts.
 FlashDecision CheckIfFlashCurrentCarrier(const ExportEnvironment& environment, const char* newModemFlsVersion,
                                          const char* newNvmVersion) noexcept;
-
-extern "C" FlashDecision OEM_Check_If_FlashCurrentCarrier(const char* newModemFlsVersion, const char* newNvmVersion);

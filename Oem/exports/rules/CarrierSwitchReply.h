@@ -6,15 +6,8 @@
 #include <optional>
 #include <string>
 
-// How the modem chooses its carrier configuration; the host passes it as a 32-bit integer,
-// and any 32-bit value can arrive.
-enum CarrierSwitchMode : std::int32_t {
-    SWITCHINGLOCK = 1,
-    MANUAL = 2,
-    AUTO = 3,
-    FACTORYDEFAULT = 4,
-    RESTOREFACTORY = 5,
-};
+#include "Oem.h"
+
 
 // Modes 1 to 5 can be set; any other value is refused rather than taken as a restore request.
 bool IsSettableCarrierSwitchMode(CarrierSwitchMode mode);

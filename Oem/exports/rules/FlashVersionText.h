@@ -6,12 +6,8 @@
 #include <string>
 #include <vector>
 
-// The answer handed back to the host by value: three one-byte booleans, nothing between them.
-struct FlashDecision {
-    bool Result;           // both current versions could be read
-    bool FlashModemImage;  // the firmware image must be flashed
-    bool FlashNVMImage;    // the NVM (customer pack) image must be flashed
-};
+#include "Oem.h"
+
 
 namespace FlashVersionText {
 

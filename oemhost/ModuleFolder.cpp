@@ -1,0 +1,11 @@
+#include "ModuleFolder.h"
+
+#include <windows.h>
+
+std::wstring BesideThisExecutable(const wchar_t* fileName) {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length < MAX_PATH ? length : 0);
+    folder.erase(folder.rfind(L'\\') + 1);
+    return folder + fileName;
+}
