@@ -5,7 +5,8 @@
 
 int RunCarrierDiffers(const OemLibrary& oem, const Arguments& arguments) {
     if (arguments.size() != 2) return kExitUsage;
-    const auto differs = oem.Find<decltype(&OEM_Check_If_UpdateCurrentCarrierInPackage)>("OEM_Check_If_UpdateCurrentCarrierInPackage");
+    const auto differs =
+        oem.Find<decltype(&OEM_Check_If_UpdateCurrentCarrierInPackage)>("OEM_Check_If_UpdateCurrentCarrierInPackage");
     if (differs == nullptr) return kExitNoLibrary;
 
     const bool update = differs(nullptr, arguments[0].c_str(), arguments[1].c_str());

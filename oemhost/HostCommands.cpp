@@ -16,6 +16,9 @@ const HostCommand kHostCommands[] = {
      "whether the carrier package must be updated (OEM_Check_If_UpdateCurrentCarrierInPackage)", &RunCarrierDiffers},
     {"flash-decision", "NEW_FIRMWARE NEW_NVM",
      "whether firmware and NVM must be flashed (OEM_Check_If_FlashCurrentCarrier)", &RunFlashDecision},
+    {"capture", "FILE [--force]",
+     "the modem's replies to the exports' read-only queries, written as a profile of the simulated modem", &RunCapture,
+     true},
 };
 
 const std::size_t kHostCommandCount = sizeof kHostCommands / sizeof kHostCommands[0];

@@ -25,6 +25,7 @@ struct HostCommand {
     const char* arguments;  // as shown in the usage text, "" when none
     const char* summary;
     int (*run)(const OemLibrary& oem, const Arguments& arguments);
+    bool withoutOem = false;  // runs without loading Oem.dll
 };
 
 extern const HostCommand kHostCommands[];
@@ -39,3 +40,4 @@ int RunPackageDiffers(const OemLibrary& oem, const Arguments& arguments);
 int RunCarrierDiffers(const OemLibrary& oem, const Arguments& arguments);
 int RunFlashDecision(const OemLibrary& oem, const Arguments& arguments);
 int RunReport(const OemLibrary& oem, const Arguments& arguments);
+int RunCapture(const OemLibrary& oem, const Arguments& arguments);

@@ -7,7 +7,9 @@
 
 #include "ModuleFolder.h"
 
-OemLibrary::OemLibrary(const std::wstring& path) : path_(path.empty() ? BesideThisExecutable(L"Oem.dll") : path) {
+OemLibrary::OemLibrary(const std::wstring& path, bool load)
+    : path_(path.empty() ? BesideThisExecutable(L"Oem.dll") : path) {
+    if (!load) return;
     module_ = ::LoadLibraryW(path_.c_str());
     if (module_ == nullptr) loadError_ = ::GetLastError();
 }

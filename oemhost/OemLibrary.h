@@ -8,7 +8,8 @@
 class OemLibrary {
 public:
     // Loads the DLL at path; an empty path means Oem.dll beside this executable.
-    explicit OemLibrary(const std::wstring& path);
+    // load false: nothing is loaded, for a command that does without the DLL.
+    explicit OemLibrary(const std::wstring& path, bool load = true);
     ~OemLibrary();
     OemLibrary(const OemLibrary&) = delete;
     OemLibrary& operator=(const OemLibrary&) = delete;

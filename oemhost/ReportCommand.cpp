@@ -61,7 +61,8 @@ std::string Versions(const std::string& current, const std::string& next) {
 int RunReport(const OemLibrary& oem, const Arguments& arguments) {
     ReportVersions versions;
     if (!ReadOptions(arguments, &versions)) return kExitUsage;
-    const auto packageDiffers = oem.Find<decltype(&OEM_Check_If_UpdateCurrentPackage)>("OEM_Check_If_UpdateCurrentPackage");
+    const auto packageDiffers =
+        oem.Find<decltype(&OEM_Check_If_UpdateCurrentPackage)>("OEM_Check_If_UpdateCurrentPackage");
     const auto carrierDiffers =
         oem.Find<decltype(&OEM_Check_If_UpdateCurrentCarrierInPackage)>("OEM_Check_If_UpdateCurrentCarrierInPackage");
     const auto decideFlash = oem.Find<decltype(&OEM_Check_If_FlashCurrentCarrier)>("OEM_Check_If_FlashCurrentCarrier");

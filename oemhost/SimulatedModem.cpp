@@ -37,8 +37,8 @@ bool SimulatedModem::Start(const std::string& profile) {
                      static_cast<unsigned long>(::GetLastError()));
         return false;
     }
-    const auto getClassObject =
-        reinterpret_cast<GetClassObjectFunction>(reinterpret_cast<void*>(::GetProcAddress(module_, "DllGetClassObject")));
+    const auto getClassObject = reinterpret_cast<GetClassObjectFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(module_, "DllGetClassObject")));
     if (getClassObject == nullptr) {
         std::fprintf(stderr, "oemhost: %ls has no export DllGetClassObject\n", path.c_str());
         return false;
@@ -64,8 +64,8 @@ SimulatedModem::~SimulatedModem() {
         classObjects_[i] = ComPtr<IUnknown>();
     }
     if (module_ != nullptr) {
-        const auto canUnloadNow =
-            reinterpret_cast<CanUnloadNowFunction>(reinterpret_cast<void*>(::GetProcAddress(module_, "DllCanUnloadNow")));
+        const auto canUnloadNow = reinterpret_cast<CanUnloadNowFunction>(
+            reinterpret_cast<void*>(::GetProcAddress(module_, "DllCanUnloadNow")));
         // A simulator thread still delivering would run in an unloaded module: leave it loaded.
         if (canUnloadNow != nullptr && canUnloadNow() == S_OK) ::FreeLibrary(module_);
     }

@@ -106,8 +106,9 @@ int main(int argc, char** argv) {
     // Declared before the library: Oem.dll is unloaded before the simulator goes.
     SimulatedModem simulator;
     if (options.simulate && !simulator.Start(options.profile)) return kExitNoLibrary;
-    OemLibrary oem(options.dllPath);
-    if (!oem.loaded()) {
+    const bool withoutOem = command != nullptr && command->withoutOem;
+    OemLibrary oem(options.dllPath, !withoutOem);
+    if (!oem.loaded() && !withoutOem) {
         std::fprintf(stderr, "oemhost: cannot load %ls (error %lu)\n", oem.path().c_str(),
                      static_cast<unsigned long>(oem.loadError()));
         return kExitNoLibrary;

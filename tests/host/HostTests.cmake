@@ -42,3 +42,17 @@ endforeach()
 string(REPLACE "/" "\\" old_profile "Z:${CMAKE_BINARY_DIR}/sim/old-firmware-profile.txt")
 set_property(TEST host_flash_old_firmware APPEND PROPERTY ENVIRONMENT "OEMSIM_PROFILE=${old_profile}")
 set_tests_properties(${OEM_HOST_TESTS} host_persisted_state PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK oem_modem TIMEOUT 120)
+
+# The release package, from its own release build of the shipped targets only, unpacked and
+# run in a fresh Wine prefix.
+find_program(OEM_OBJDUMP x86_64-w64-mingw32-objdump REQUIRED)
+add_test(NAME package_release COMMAND sh ${CMAKE_SOURCE_DIR}/tests/pe/check-package.sh ${CMAKE_BINARY_DIR}/release
+                                      ${OEM_OBJDUMP} ${PROJECT_VERSION})
+set_tests_properties(package_release PROPERTIES TIMEOUT 1200)
+
+# Each shipped profile captured through oemhost --simulate and replayed.
+add_test(NAME host_capture_replay
+  COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/capture-replay.sh ${OEM_WINEPREFIX} $<TARGET_FILE:oemhost>
+          ${CMAKE_BINARY_DIR}/tests/host/capture ${CMAKE_SOURCE_DIR}/sim/default-profile.txt
+          ${CMAKE_SOURCE_DIR}/sim/old-firmware-profile.txt)
+set_tests_properties(host_capture_replay PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK oem_modem TIMEOUT 300)
