@@ -10,17 +10,13 @@
 OemLibrary::OemLibrary(const std::wstring& path, bool load)
     : path_(path.empty() ? BesideThisExecutable(L"Oem.dll") : path) {
     if (!load) return;
-    module_ = ::LoadLibraryW(path_.c_str());
-    if (module_ == nullptr) loadError_ = ::GetLastError();
-}
-
-OemLibrary::~OemLibrary() {
-    if (module_ != nullptr) ::FreeLibrary(module_);
+    module_.reset(::LoadLibraryW(path_.c_str()));
+    if (!module_) loadError_ = ::GetLastError();
 }
 
 std::string OemLibrary::FileVersion() const {
     wchar_t loadedFrom[MAX_PATH] = {};
-    const DWORD length = module_ != nullptr ? ::GetModuleFileNameW(module_, loadedFrom, MAX_PATH) : 0;
+    const DWORD length = module_ ? ::GetModuleFileNameW(module_.get(), loadedFrom, MAX_PATH) : 0;
     if (length == 0 || length >= MAX_PATH) return std::string();
     DWORD ignored = 0;
     std::vector<char> info(::GetFileVersionInfoSizeW(loadedFrom, &ignored));
@@ -40,7 +36,7 @@ std::string OemLibrary::FileVersion() const {
 }
 
 void* OemLibrary::FindExport(const char* name) const {
-    void* found = module_ != nullptr ? reinterpret_cast<void*>(::GetProcAddress(module_, name)) : nullptr;
+    void* found = module_ ? reinterpret_cast<void*>(::GetProcAddress(module_.get(), name)) : nullptr;
     if (found == nullptr) std::fprintf(stderr, "oemhost: %ls has no export %s\n", path_.c_str(), name);
     return found;
 }

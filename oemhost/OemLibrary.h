@@ -5,16 +5,17 @@
 
 #include <string>
 
+#include "tools/win/ScopedHandle.h"
+
 class OemLibrary {
 public:
     // Loads the DLL at path; an empty path means Oem.dll beside this executable.
     // load false: nothing is loaded, for a command that does without the DLL.
     explicit OemLibrary(const std::wstring& path, bool load = true);
-    ~OemLibrary();
     OemLibrary(const OemLibrary&) = delete;
     OemLibrary& operator=(const OemLibrary&) = delete;
 
-    bool loaded() const { return module_ != nullptr; }
+    bool loaded() const { return module_.valid(); }
     const std::wstring& path() const { return path_; }
     DWORD loadError() const { return loadError_; }
 
@@ -31,6 +32,6 @@ private:
     void* FindExport(const char* name) const;
 
     std::wstring path_;
-    HMODULE module_ = nullptr;
+    ScopedModule module_;
     DWORD loadError_ = 0;
 };

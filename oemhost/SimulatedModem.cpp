@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "ModuleFolder.h"
-#include "tools/mbim/MbnApi.h"
+#include "platform/MbnApi.h"
 
 namespace {
 
@@ -31,14 +31,14 @@ bool SimulatedModem::Start(const std::string& profile) {
         return false;
     }
     const std::wstring path = BesideThisExecutable(L"oemsim.dll");
-    module_ = ::LoadLibraryW(path.c_str());
-    if (module_ == nullptr) {
+    module_.reset(::LoadLibraryW(path.c_str()));
+    if (!module_) {
         std::fprintf(stderr, "oemhost: cannot load %ls (error %lu)\n", path.c_str(),
                      static_cast<unsigned long>(::GetLastError()));
         return false;
     }
     const auto getClassObject = reinterpret_cast<GetClassObjectFunction>(
-        reinterpret_cast<void*>(::GetProcAddress(module_, "DllGetClassObject")));
+        reinterpret_cast<void*>(::GetProcAddress(module_.get(), "DllGetClassObject")));
     if (getClassObject == nullptr) {
         std::fprintf(stderr, "oemhost: %ls has no export DllGetClassObject\n", path.c_str());
         return false;
@@ -47,7 +47,7 @@ bool SimulatedModem::Start(const std::string& profile) {
         HRESULT hr = getClassObject(*kSimulatedClasses[i], IID_IUnknown, classObjects_[i].put_void());
         if (SUCCEEDED(hr)) {
             hr = ::CoRegisterClassObject(*kSimulatedClasses[i], classObjects_[i].get(), CLSCTX_INPROC_SERVER,
-                                         REGCLS_MULTIPLEUSE, &cookies_[i]);
+                                         REGCLS_MULTIPLEUSE, registrations_[i].put());
         }
         if (FAILED(hr)) {
             std::fprintf(stderr, "oemhost: the simulator's class objects could not be registered (0x%08lx)\n",
@@ -60,13 +60,13 @@ bool SimulatedModem::Start(const std::string& profile) {
 
 SimulatedModem::~SimulatedModem() {
     for (int i = 0; i < kClassCount; ++i) {
-        if (cookies_[i] != 0) ::CoRevokeClassObject(cookies_[i]);
+        registrations_[i].reset();
         classObjects_[i] = ComPtr<IUnknown>();
     }
-    if (module_ != nullptr) {
+    if (module_) {
         const auto canUnloadNow = reinterpret_cast<CanUnloadNowFunction>(
-            reinterpret_cast<void*>(::GetProcAddress(module_, "DllCanUnloadNow")));
+            reinterpret_cast<void*>(::GetProcAddress(module_.get(), "DllCanUnloadNow")));
         // A simulator thread still delivering would run in an unloaded module: leave it loaded.
-        if (canUnloadNow != nullptr && canUnloadNow() == S_OK) ::FreeLibrary(module_);
+        if (canUnloadNow == nullptr || canUnloadNow() != S_OK) module_.release();
     }
 }

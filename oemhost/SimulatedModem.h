@@ -10,6 +10,16 @@
 
 #include "tools/win/ComPtr.h"
 #include "tools/win/ScopedComInit.h"
+#include "tools/win/ScopedHandle.h"
+
+// A class object registered for this process, revoked when the owner goes.
+struct ClassRegistrationTraits {
+    using Value = DWORD;
+    static DWORD Empty() { return 0; }
+    static bool IsValid(DWORD cookie) { return cookie != 0; }
+    static void Close(DWORD cookie) { ::CoRevokeClassObject(cookie); }
+};
+using ScopedClassRegistration = UniqueAny<ClassRegistrationTraits>;
 
 class SimulatedModem {
 public:
@@ -28,7 +38,7 @@ private:
     static constexpr int kClassCount = 2;
 
     ScopedComInit com_;
-    HMODULE module_ = nullptr;
+    ScopedModule module_;
     ComPtr<IUnknown> classObjects_[kClassCount];
-    DWORD cookies_[kClassCount] = {};
+    ScopedClassRegistration registrations_[kClassCount];
 };

@@ -5,9 +5,10 @@
 #include "text/AsciiText.h"
 #include "exports/rules/CarrierIdReply.h"
 #include "exports/ModemExportFrame.h"
+#include "tools/win/CatchResult.h"
 
 std::int32_t QueryCurrentCarrierId(const ExportEnvironment& environment) noexcept {
-    return GuardExport<std::int32_t>(-1, [&] {
+    return CatchResult<std::int32_t>(-1, [&] {
         ModemExportFrame frame(environment);
         frame.Log(2, "[Normal] Enter Get Current CarrierId ");
         std::int32_t result = -1;

@@ -4,12 +4,13 @@
 
 #include "text/AsciiText.h"
 #include "exports/ModemExportFrame.h"
+#include "tools/win/CatchResult.h"
 
 static_assert(sizeof(bool) == 1, "pFlag is the host's one-byte boolean");
 
 int GetCarrierSwitch(const ExportEnvironment& environment, CarrierSwitchMode mode, std::int32_t* pValue,
                      bool* pFlag) noexcept {
-    return GuardExport<int>(0, [&] {
+    return CatchResult<int>(0, [&] {
         ModemExportFrame frame(environment);
         // A mode without a query still goes out, as the empty command.
         const std::string command = CarrierSwitchQueryCommand(mode);
@@ -37,7 +38,7 @@ int GetCarrierSwitch(const ExportEnvironment& environment, CarrierSwitchMode mod
 
 int SetCarrierSwitch(const ExportEnvironment& environment, CarrierSwitchMode mode, std::int32_t value,
                      unsigned char flag) noexcept {
-    return GuardExport<int>(0, [&] {
+    return CatchResult<int>(0, [&] {
         // Refused before the export lock: a refusal sends nothing, so it need not wait for
         // another caller's modem traffic.
         if (!IsSettableCarrierSwitchMode(mode)) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "exports/ModemExportFrame.h"
+#include "tools/win/CatchResult.h"
 #include "exports/rules/VersionRules.h"
 
 static_assert(sizeof(FlashDecision) == 3, "the host reads three one-byte booleans");
@@ -71,7 +72,7 @@ const char* TrueFalse(bool value) {
 
 FlashDecision CheckIfFlashCurrentCarrier(const ExportEnvironment& environment, const char* newModemFlsVersion,
                                          const char* newNvmVersion) noexcept {
-    return GuardExport<FlashDecision>(FlashDecision{false, false, false}, [&] {
+    return CatchResult<FlashDecision>(FlashDecision{false, false, false}, [&] {
         ModemExportFrame frame(environment);
         frame.Log(kLevel, "[Normal] Enter OEM_Check_If_FlashCurrentCarrier Function.");
         frame.Log(kLevel, "[Normal] newModemFlsVersion: %s", newModemFlsVersion);

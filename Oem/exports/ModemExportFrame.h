@@ -1,7 +1,7 @@
 #pragma once
 // The frame every export that talks to the modem runs in: the export lock held from the
-// first step to the last, one channel obtained, opened and released within the call, and no
-// exception past the export boundary.
+// first step to the last, one channel obtained, opened and released within the call. An
+// exception lets go of both on its way out; each export turns it into its failure value.
 
 #include <cstdint>
 #include <string>
@@ -43,17 +43,6 @@ private:
     const ExportEnvironment& environment_;
     IGlobalTools::IMbimChannel* channel_ = nullptr;
 };
-
-// Runs an export's body; an exception that escapes it (the frame's scoped parts have let go
-// of the channel and the lock by then) becomes the failure result.
-template <typename Result, typename Body>
-Result GuardExport(Result failure, Body&& body) noexcept {
-    try {
-        return body();
-    } catch (...) {
-        return failure;
-    }
-}
 
 // The AT-over-MBIM device service the commands travel on.
 extern const wchar_t kAtDeviceServiceId[];

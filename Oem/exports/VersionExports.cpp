@@ -3,12 +3,13 @@
 #include <string>
 
 #include "exports/ModemExportFrame.h"
+#include "tools/win/CatchResult.h"
 
 static_assert(sizeof(bool) == 1, "the exports answer with a one-byte boolean");
 
 bool CompareVersions(const ExportEnvironment& environment, VersionRules::VersionKind kind, const char* current,
                      const char* next) noexcept {
-    return GuardExport<bool>(true, [&] {
+    return CatchResult<bool>(true, [&] {
         const bool package = kind == VersionRules::VersionKind::Package;
         const std::string currentText(current);
         const std::string newText(next);
