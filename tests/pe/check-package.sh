@@ -19,7 +19,10 @@ rm -rf "$work"
 mkdir -p "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "$release/Oem-$version-win64.zip") || fail "unpacking the zip"
 dir=$work/unpacked/Oem-$version-win64
-(cd "$dir" && find . -type f | LC_ALL=C sort) | diff - "$here/package-contents.txt" || fail "the zip's files"
+files=$(cd "$dir" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
+[ "$files" = "./Oem.def ./Oem.dll ./Oem.h ./Oem.lib ./README.txt ./debug/Oem.dll.debug ./debug/oemhost.exe.debug \
+./debug/oemsim.dll.debug ./default-profile.txt ./ksconfig.ini ./oemhost.exe ./oemsim.dll ./old-firmware-profile.txt " ] ||
+  fail "the zip's files: $files"
 python3 "$here/check_pe_facts.py" "$objdump" "$dir/Oem.dll" "$here/expected_exports.txt" || fail "Oem.dll's PE facts"
 for binary in Oem.dll oemhost.exe oemsim.dll; do
   sections=$("$objdump" -h "$dir/$binary")
