@@ -1,6 +1,6 @@
 #!/bin/sh
 # The release package as a host team gets it: made by cmake/package.sh, unpacked into a fresh
-# folder, exactly the files below, Oem.dll's PE facts, no debug information left in the shipped
+# folder, exactly the files listed, Oem.dll's PE facts, no debug information left in the shipped
 # binaries, then oemhost from the unpacked folder in a fresh Wine prefix where nothing is
 # registered: its versions, and the report page through --simulate.
 # usage: check-package.sh RELEASE_DIR OBJDUMP VERSION
@@ -38,6 +38,7 @@ case "$versions" in
 Oem.dll $version"[.\ ]*) ;;
   *) fail "versions: $versions" ;;
 esac
-sh "$root/cmake/wine-run.sh" "$work/prefix" "$dir/oemhost.exe" carrier-id >/dev/null && fail "a modem answered without --simulate: the prefix is not fresh"
+sh "$root/cmake/wine-run.sh" "$work/prefix" "$dir/oemhost.exe" carrier-id >/dev/null &&
+  fail "a modem answered without --simulate: the prefix is not fresh"
 run --simulate report | diff "$root/tests/host/report-page.txt" - || fail "the report page through --simulate"
 echo "package: passed"
