@@ -8,7 +8,6 @@
 
 #include "Oem.h"
 
-
 // Modes 1 to 5 can be set; any other value is refused rather than taken as a restore request.
 bool IsSettableCarrierSwitchMode(CarrierSwitchMode mode);
 

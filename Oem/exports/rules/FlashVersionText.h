@@ -8,7 +8,6 @@
 
 #include "Oem.h"
 
-
 namespace FlashVersionText {
 
 // The firmware version query (its leading blank is part of the command); older firmware,
