@@ -6,22 +6,25 @@
 
 #include <string>
 
+#include "support/TestFiles.h"
+
 class OemDll {
 public:
-    OemDll();
-    ~OemDll();
+    OemDll() : module_(::LoadLibraryA(Path().c_str())) {}
+    ~OemDll() {
+        if (module_) ::FreeLibrary(module_);
+    }
     OemDll(const OemDll&) = delete;
     OemDll& operator=(const OemDll&) = delete;
 
     bool loaded() const { return module_ != nullptr; }
-    HMODULE module() const { return module_; }
 
     template <typename Function>
     Function Get(const char* name) const {
         return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module_, name)));
     }
 
-    static std::string Path();
+    static std::string Path() { return TestFiles::ExecutableFolder() + "Oem.dll"; }
 
 private:
     HMODULE module_;

@@ -1,6 +1,10 @@
 #include "support/SimModem.h"
 
-#include <vector>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "support/TestKit.h"
 
 SimModem::SimModem() {
     const std::wstring path = RegisteredPath();
@@ -18,33 +22,61 @@ SimModem::~SimModem() {
 
 std::string SimModem::Command(std::size_t index, std::uint32_t* commandId) const {
     std::uint32_t id = 0;
-    const std::size_t length = control_->GetCommand(index, &id, nullptr, 0);
-    std::vector<char> bytes(length);
-    if (length != 0) control_->GetCommand(index, &id, bytes.data(), bytes.size());
+    std::string bytes(control_->GetCommand(index, &id, nullptr, 0), '\0');
+    if (!bytes.empty()) control_->GetCommand(index, &id, &bytes[0], bytes.size());
     if (commandId != nullptr) *commandId = id;
-    return std::string(bytes.begin(), bytes.end());
+    return bytes;
+}
+
+std::vector<std::string> SimModem::Commands() const {
+    std::vector<std::string> commands;
+    for (std::size_t i = 0; i < control_->CommandCount(); ++i) {
+        std::uint32_t id = 0;
+        commands.push_back(Command(i, &id));
+        EXPECT_EQ(id, 1u) << "command id of " << commands.back();
+    }
+    return commands;
 }
 
 bool SimModem::WaitIdle(DWORD timeoutMs) const {
-    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-    while (control_->CompletionsInFlight() != 0) {
-        if (::GetTickCount64() >= end) return false;
-        ::Sleep(10);
-    }
-    return true;
+    return WaitUntil([this] { return control_->CompletionsInFlight() == 0; }, timeoutMs);
 }
 
 std::wstring SimModem::RegisteredPath() {
     const wchar_t* key = L"CLSID\\{BDFEE05B-4418-11DD-90ED-001C257CCFF1}\\InprocServer32";
-    DWORD bytes = 0;
-    if (::RegGetValueW(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, nullptr, &bytes) != ERROR_SUCCESS) {
+    wchar_t value[MAX_PATH] = {};
+    DWORD bytes = sizeof(value);
+    if (::RegGetValueW(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, value, &bytes) != ERROR_SUCCESS) {
         return std::wstring();
     }
-    std::vector<wchar_t> value(bytes / sizeof(wchar_t) + 1);
-    bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    if (::RegGetValueW(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, value.data(), &bytes) !=
-        ERROR_SUCCESS) {
-        return std::wstring();
-    }
-    return std::wstring(value.data());
+    return value;
+}
+
+std::string SimModem::Folder() {
+    const std::wstring path = RegisteredPath();
+    return std::string(path.begin(), path.begin() + (path.rfind(L'\\') + 1));
+}
+
+bool ExportLockIsFree() {
+    bool free = false;
+    // From a thread of its own: the lock is recursive, so a thread that kept it would take it again.
+    std::thread probe([&] {
+        HANDLE lock = ::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "Local\\OemLockMutexABcdef");
+        if (lock == nullptr) return;
+        free = ::WaitForSingleObject(lock, 0) == WAIT_OBJECT_0;
+        if (free) ::ReleaseMutex(lock);
+        ::CloseHandle(lock);
+    });
+    probe.join();
+    return free;
+}
+
+void ExpectNothingHeld(const SimModem& sim, int channels) {
+    EXPECT_TRUE(ExportLockIsFree());
+    EXPECT_TRUE(WaitUntil([&] { return sim->CompletionsInFlight() == 0 && sim->LiveObjects() == 0; }, 15000))
+        << sim->LiveObjects() << " simulator objects alive";
+    EXPECT_EQ(sim->AdvisedSinks(), 0);
+    EXPECT_EQ(sim->Advises(), channels);
+    EXPECT_EQ(sim->Unadvises(), channels);
+    EXPECT_EQ(sim->SessionCloses(), sim->SessionOpens());
 }

@@ -1,11 +1,13 @@
 #pragma once
 // The simulated modem as a test reaches it: the very DLL that COM loads for the mobile-broadband
-// classes, found by its registered path, and its control export.
+// classes, found by its registered path, and its control export. Also the check that a call
+// of Oem.dll let go of everything it took.
 
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "../../sim/SimControl.h"
 
@@ -22,13 +24,25 @@ public:
 
     // The command the modem received at index, with its command id; empty past the end.
     std::string Command(std::size_t index, std::uint32_t* commandId = nullptr) const;
+    // The commands received in order; each must have carried command id 1.
+    std::vector<std::string> Commands() const;
     // Waits up to timeoutMs for the simulator to have no completion in flight.
     bool WaitIdle(DWORD timeoutMs) const;
 
     // InprocServer32 of the interface manager's class; empty when not registered.
     static std::wstring RegisteredPath();
+    // The folder of the registered simulator, where its shipped profiles lie.
+    static std::string Folder();
 
 private:
     HMODULE module_ = nullptr;
     ISimControl* control_ = nullptr;
 };
+
+// Whether another thread can take Oem.dll's export lock at once.
+bool ExportLockIsFree();
+
+// After export calls that opened `channels` channels: the export lock free, no completion in
+// flight, no sink advised, no simulator object alive (a late completion may hold one until it
+// is delivered), each channel advised and unadvised once, and every session opened here closed.
+void ExpectNothingHeld(const SimModem& sim, int channels);
