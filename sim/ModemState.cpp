@@ -27,35 +27,14 @@ constexpr DWORD kUnderwayWaitMs = 5000;
 constexpr DWORD kUnderwaySettleMs = 50;
 
 HRESULT ReadBytes(SAFEARRAY* array, std::string* bytes) {
-    if (array == nullptr) return E_INVALIDARG;
-    if (::SafeArrayGetDim(array) != 1 || ::SafeArrayGetElemsize(array) != 1) return E_INVALIDARG;
-    VARTYPE type = VT_EMPTY;
-    // Arrays made without a type record only their element size; those are taken as bytes.
-    if (SUCCEEDED(::SafeArrayGetVartype(array, &type)) && type != VT_UI1 && type != VT_I1) return E_INVALIDARG;
-    LONG lower = 0;
-    LONG upper = -1;
-    HRESULT hr = ::SafeArrayGetLBound(array, 1, &lower);
-    if (SUCCEEDED(hr)) hr = ::SafeArrayGetUBound(array, 1, &upper);
-    if (FAILED(hr)) return hr;
-    bytes->clear();
-    if (upper < lower) return S_OK;
-    SafeArrayDataScope data(array);
-    if (data.data() == nullptr) return E_INVALIDARG;
-    bytes->assign(static_cast<const char*>(data.data()), static_cast<std::size_t>(upper - lower) + 1);
+    SafeArrayBytes data(array);
+    if (!data.valid()) return E_INVALIDARG;
+    bytes->assign(data.data(), data.size());
     return S_OK;
 }
 
 SAFEARRAY* ByteArray(const std::string& bytes) {
-    SAFEARRAY* array = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
-    if (array != nullptr && !bytes.empty()) {
-        SafeArrayDataScope data(array);
-        if (data.data() == nullptr) {
-            ::SafeArrayDestroy(array);
-            return nullptr;
-        }
-        memcpy(data.data(), bytes.data(), bytes.size());
-    }
-    return array;
+    return MakeByteArray(bytes.data(), bytes.size()).release();
 }
 
 // While alive, the array holds every lock the runtime allows, so SafeArrayAccessData fails.
@@ -231,6 +210,7 @@ void ModemState::Reset() {
     fault_ = SimFault::None;
     delayMs_ = 0;
     scripted_.clear();
+    commandFaults_.clear();
     profile_ = readable ? start : SimProfile::ModemProfile();
     profileLoaded_ = true;
     StartCarrierLocked(false);
@@ -244,6 +224,16 @@ void ModemState::SetFault(SimFault fault) {
     ScopedLock lock(lock_);
     fault_ = fault;
     if (fault == SimFault::SessionAlreadyOpen) commandSessionOpen_ = true;
+}
+
+void ModemState::SetCommandFault(const char* command, std::size_t commandLength, SimFault fault) {
+    ScopedLock lock(lock_);
+    const std::string bytes(command, commandLength);
+    if (fault == SimFault::None) {
+        commandFaults_.erase(bytes);
+    } else {
+        commandFaults_[bytes] = fault;
+    }
 }
 
 void ModemState::SetCompletionDelay(std::uint32_t milliseconds) {
@@ -506,7 +496,8 @@ HRESULT ModemState::Command(CommandKind kind, ULONG commandId, SAFEARRAY* data, 
     std::shared_ptr<const std::string> reply;
     {
         ScopedLock lock(lock_);
-        fault = fault_;
+        const auto commandFault = commandFaults_.find(bytes);
+        fault = commandFault != commandFaults_.end() ? commandFault->second : fault_;
         if (fault == SimFault::SetCommandFails) return E_ACCESSDENIED;
         if (!commandSessionOpen_) return kSessionNotOpen;
         commands_.emplace_back(commandId, bytes);
@@ -527,7 +518,7 @@ HRESULT ModemState::Command(CommandKind kind, ULONG commandId, SAFEARRAY* data, 
     const bool unreadable = fault == SimFault::UnreadableDataArray;
     const ULONG deliveredId = fault == SimFault::CompletionWrongRequestId ? id + kWrongRequestIdOffset : id;
     std::shared_ptr<Event> underway;
-    if (fault == SimFault::CompletionBeforeReturn) underway = std::make_shared<Event>(Event::Reset::Manual);
+    if (fault == SimFault::CompletionBeforeReturn) underway = std::make_shared<Event>(Event::ResetMode::Manual);
     Complete(
         service, delay,
         [kind, commandId, reply, status, withData, unreadable, deliveredId](IMbnDeviceServicesEvents* sink,

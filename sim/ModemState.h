@@ -20,7 +20,7 @@
 #include "ModemProfile.h"
 #include "SimControl.h"
 #include "SimCost.h"
-#include "tools/mbim/MbnApi.h"
+#include "platform/MbnApi.h"
 #include "tools/win/ComPtr.h"
 #include "tools/win/CriticalSection.h"
 #include "tools/win/Event.h"
@@ -57,6 +57,7 @@ public:
     void SetFault(SimFault fault) override;
     void SetCompletionDelay(std::uint32_t milliseconds) override;
     void SetReply(const char* command, std::size_t commandLength, const char* reply, std::size_t replyLength) override;
+    void SetCommandFault(const char* command, std::size_t commandLength, SimFault fault) override;
     bool LoadProfile(const char* path) override;
     std::size_t CommandCount() override;
     std::size_t GetCommand(std::size_t index, std::uint32_t* commandId, char* buffer, std::size_t capacity) override;
@@ -120,6 +121,7 @@ private:
     SimFault fault_ = SimFault::None;
     std::uint32_t delayMs_ = 0;
     std::map<std::string, std::string> scripted_;
+    std::map<std::string, SimFault> commandFaults_;
     std::string startProfilePath_;
     bool profileLoaded_ = false;
     SimProfile::ModemProfile profile_;

@@ -38,6 +38,10 @@ public:
     // which the command then leaves alone; any bytes, NULs included.
     virtual void SetReply(const char* command, std::size_t commandLength, const char* reply,
                           std::size_t replyLength) = 0;
+    // A fault for exactly these command bytes only, ahead of the fault set with SetFault; the
+    // commands' own faults: SetCommandFails, Completion*, NoCompletion, LateCompletion,
+    // UnreadableDataArray. SimFault::None takes the command's fault away again.
+    virtual void SetCommandFault(const char* command, std::size_t commandLength, SimFault fault) = 0;
     // Replaces the modem profile with the file at path (a Windows path); false when unreadable.
     // The carrier state starts again from the new profile's factory values.
     virtual bool LoadProfile(const char* path) = 0;

@@ -55,8 +55,11 @@ ScopedSafeArray Bytes(const std::string& bytes, LONG lowerBound = 0) {
     bound.cElements = static_cast<ULONG>(bytes.size());
     bound.lLbound = lowerBound;
     ScopedSafeArray array(::SafeArrayCreate(VT_UI1, 1, &bound));
-    SafeArrayDataScope data(array.get());
-    if (!bytes.empty()) std::memcpy(data.data(), bytes.data(), bytes.size());
+    void* data = nullptr;
+    if (!bytes.empty() && SUCCEEDED(::SafeArrayAccessData(array.get(), &data))) {
+        std::memcpy(data, bytes.data(), bytes.size());
+        ::SafeArrayUnaccessData(array.get());
+    }
     return array;
 }
 

@@ -17,7 +17,7 @@
 
 #include "support/SimModem.h"
 #include "support/TestFiles.h"
-#include "tools/mbim/MbnApi.h"
+#include "platform/MbnApi.h"
 #include "tools/win/ComPtr.h"
 #include "tools/win/Event.h"
 #include "tools/win/ScopedBstr.h"
@@ -110,14 +110,9 @@ private:
     HRESULT Record(Kind kind, HRESULT status, ULONG id, ULONG responseId, SAFEARRAY* data) {
         Completion completion{kind, status, id, responseId, false, {}, ::GetCurrentThreadId(), callerReturned.load()};
         if (data != nullptr) {
-            SafeArrayDataScope access(data);
-            LONG lower = 0, upper = -1;
-            ::SafeArrayGetLBound(data, 1, &lower);
-            ::SafeArrayGetUBound(data, 1, &upper);
-            completion.readable = access.data() != nullptr || upper < lower;
-            if (access.data() != nullptr) {
-                completion.data.assign(static_cast<const char*>(access.data()), upper - lower + 1);
-            }
+            SafeArrayBytes bytes(data);
+            completion.readable = bytes.valid();
+            if (bytes.valid()) completion.data.assign(bytes.data(), bytes.size());
         }
         std::lock_guard<std::mutex> lock(mutex_);
         completions_.push_back(completion);
@@ -150,8 +145,11 @@ private:
 SAFEARRAY* Bytes(const std::string& bytes, LONG lowerBound = 0) {
     SAFEARRAYBOUND bound{static_cast<ULONG>(bytes.size()), lowerBound};
     SAFEARRAY* array = ::SafeArrayCreate(VT_UI1, 1, &bound);
-    SafeArrayDataScope access(array);
-    if (!bytes.empty()) memcpy(access.data(), bytes.data(), bytes.size());
+    void* data = nullptr;
+    if (!bytes.empty() && SUCCEEDED(::SafeArrayAccessData(array, &data))) {
+        memcpy(data, bytes.data(), bytes.size());
+        ::SafeArrayUnaccessData(array);
+    }
     return array;
 }
 
@@ -290,7 +288,7 @@ TEST_F(SimulatorTest, CommandRoundTripOnTheSimulatorsThreads) {
     EXPECT_EQ(client.service->SetCommand(1, nullptr, &commandId), E_INVALIDARG);
     EXPECT_EQ(client.Send(std::string(4096, 'A'), &commandId), E_INVALIDARG) << "not smaller than MaxCommandSize";
 
-    Event release(Event::Reset::Manual);
+    Event release(Event::ResetMode::Manual);
     sink.hold = release.get();
     ASSERT_EQ(client.Send(kQuery, &commandId, 7), S_OK) << "a lower bound other than 0: only the bytes count";
     EXPECT_NE(commandId, openId);

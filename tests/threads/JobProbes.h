@@ -47,7 +47,7 @@ private:
 
 // Holds the jobs that wait on it until opened; at most 10 s, so a failing test cannot hang.
 struct Gate {
-    Event event{Event::Reset::Manual};
+    Event event{Event::ResetMode::Manual};
     void Open() { event.Set(); }
     void Wait() const { event.Wait(10000); }
 };

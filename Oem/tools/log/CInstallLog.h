@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "../win/CriticalSection.h"
+#include "tools/win/CriticalSection.h"
 
 // The command log of the older MBIM event port: one object per process, its path fixed at
 // construction below the application-data folder ("KestovanLog\logs\KestoMBIMcommand.log").

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "../IGlobalTools.h"
+#include "tools/IGlobalTools.h"
 #include "LogWriter.h"
 
 // The shared log: one reference-counted object per process, written by the channel and its

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../IGlobalTools.h"
+#include "tools/IGlobalTools.h"
 #include "LogWriter.h"
 
 // A log object of its own; the module log of the exports is one. Its file is the host

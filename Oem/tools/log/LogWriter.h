@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <string>
 
-#include "../win/CriticalSection.h"
+#include "tools/win/CriticalSection.h"
 
 // What the shared log and the extended log have in common: the level test against
 // "LOG_LV", the log file path derived below the application-data folder and the serialised

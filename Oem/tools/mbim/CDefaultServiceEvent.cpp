@@ -1,8 +1,8 @@
 #include "CDefaultServiceEvent.h"
 
-#include "../log/CLog.h"
-#include "../win/ScopedBstr.h"
-#include "../win/ScopedSafeArray.h"
+#include "tools/log/CLog.h"
+#include "tools/win/ScopedBstr.h"
+#include "tools/win/ScopedSafeArray.h"
 
 namespace {
 
@@ -132,19 +132,13 @@ HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnInterfaceStateChange(BSTR, MBN
 // Called with replyLock_ held. The platform frees the array after the callback returns, so
 // its bytes are copied here.
 void CDefaultServiceEvent::AppendReply(SAFEARRAY* data) {
-    SafeArrayDataScope access(data);
-    const char* bytes = static_cast<const char*>(access.data());
-    LONG lower = 0;
-    LONG upper = -1;
-    // Bounds that cannot be read count as an unreadable array, so nothing is read past its end.
-    if (bytes == nullptr || FAILED(::SafeArrayGetLBound(data, 1, &lower)) ||
-        FAILED(::SafeArrayGetUBound(data, 1, &upper))) {
+    SafeArrayBytes bytes(data);
+    if (!bytes.valid()) {
         log_->WriteLog(0, "[Fail] Get At Response Success. Length %d", static_cast<int>(reply_.size()));
         return;
     }
-    const long long count = static_cast<long long>(upper) - lower + 1;
     try {
-        if (count > 0) reply_.append(bytes, static_cast<size_t>(count));
+        reply_.append(bytes.data(), bytes.size());
     } catch (...) {
         log_->WriteLog(0, "[Fail] Get At Response Success. Length %d", static_cast<int>(reply_.size()));
         return;

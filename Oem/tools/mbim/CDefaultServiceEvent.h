@@ -3,12 +3,12 @@
 #include <atomic>
 #include <string>
 
-#include "../IGlobalTools.h"
-#include "../win/ComPtr.h"
-#include "../win/CriticalSection.h"
-#include "../win/Event.h"
+#include "tools/IGlobalTools.h"
+#include "tools/win/ComPtr.h"
+#include "tools/win/CriticalSection.h"
+#include "tools/win/Event.h"
 #include "MbimWaits.h"
-#include "MbnApi.h"
+#include "platform/MbnApi.h"
 
 // The callback object the channel advises on the device services manager. Platform threads
 // call it; it turns session completions into event signals, collects the reply bytes of the
@@ -66,10 +66,10 @@ private:
 
     std::string reply_;
     std::atomic<ULONG> references_{1};
-    Event replyEvent_{Event::Reset::Auto};
-    Event commandSessionEvent_{Event::Reset::Auto};
-    Event dataSessionEvent_{Event::Reset::Auto};
-    Event requestIdEvent_{Event::Reset::Manual};
+    Event replyEvent_{Event::ResetMode::Auto};
+    Event commandSessionEvent_{Event::ResetMode::Auto};
+    Event dataSessionEvent_{Event::ResetMode::Auto};
+    Event requestIdEvent_{Event::ResetMode::Manual};
     ComPtr<IGlobalTools::ILog> log_;
     std::atomic<ULONG> requestId_{0};
     const MbimWaits waits_;

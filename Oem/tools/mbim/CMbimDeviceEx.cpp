@@ -1,7 +1,7 @@
 #include "CMbimDeviceEx.h"
 
-#include "../log/CLog.h"
-#include "../win/ScopedBstr.h"
+#include "tools/log/CLog.h"
+#include "tools/win/ScopedBstr.h"
 
 namespace {
 

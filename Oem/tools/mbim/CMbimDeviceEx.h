@@ -4,14 +4,14 @@
 #include <list>
 #include <string>
 
-#include "../IGlobalTools.h"
-#include "../win/ComPtr.h"
-#include "../win/CriticalSection.h"
-#include "../win/ScopedComInit.h"
-#include "../win/ScopedSafeArray.h"
+#include "tools/IGlobalTools.h"
+#include "tools/win/ComPtr.h"
+#include "tools/win/CriticalSection.h"
+#include "tools/win/ScopedComInit.h"
+#include "tools/win/ScopedSafeArray.h"
 #include "CDefaultServiceEvent.h"
 #include "MbimWaits.h"
-#include "MbnApi.h"
+#include "platform/MbnApi.h"
 
 // The AT-over-MBIM channel: one AT command at a time, sent as a device-service command on the
 // first mobile-broadband interface, its reply matched by the event sink.

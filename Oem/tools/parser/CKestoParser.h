@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../IGlobalTools.h"
+#include "tools/IGlobalTools.h"
 
 // The AT reply text operations behind the tool interface. Holds nothing: one object may serve
 // several threads at once.

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "../IGlobalTools.h"
-#include "../win/ScopedHandle.h"
+#include "tools/IGlobalTools.h"
+#include "tools/win/ScopedHandle.h"
 
 // The serial port's waits, in milliseconds; the factory uses these shipped values.
 struct SerialWaits {

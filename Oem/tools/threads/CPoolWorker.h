@@ -5,8 +5,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "../win/Event.h"
-#include "../win/Thread.h"
+#include "tools/win/Event.h"
+#include "tools/win/Thread.h"
 #include "IJob.h"
 
 class CThreadPools;
@@ -33,8 +33,8 @@ private:
     void Loop();
     void RunAssigned();
 
-    Event stopEvent_{Event::Reset::Auto};
-    Event jobEvent_{Event::Reset::Auto};
+    Event stopEvent_{Event::ResetMode::Auto};
+    Event jobEvent_{Event::ResetMode::Auto};
     ScopedThread thread_;
     std::atomic<IGlobalTools::IJob*> job_{nullptr};
     CThreadPools& pool_;

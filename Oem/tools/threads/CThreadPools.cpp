@@ -64,7 +64,7 @@ BOOL CThreadPools::Start() {
     }
 
     if (anyWorker) {
-        stopEvent_.emplace(Event::Reset::Auto);
+        stopEvent_.emplace(Event::ResetMode::Auto);
         jobSemaphore_.emplace(0, kMaxQueuedJobs);
         if (stopEvent_->valid() && jobSemaphore_->valid()) {
             dispatcher_ = ScopedThread(startThread_(&CThreadPools::DispatcherMain, this));

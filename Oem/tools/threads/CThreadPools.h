@@ -6,11 +6,11 @@
 #include <memory>
 #include <optional>
 
-#include "../IGlobalTools.h"
-#include "../win/CriticalSection.h"
-#include "../win/Event.h"
-#include "../win/Semaphore.h"
-#include "../win/Thread.h"
+#include "tools/IGlobalTools.h"
+#include "tools/win/CriticalSection.h"
+#include "tools/win/Event.h"
+#include "tools/win/Semaphore.h"
+#include "tools/win/Thread.h"
 #include "CPoolWorker.h"
 
 // A pool of worker threads sized from the processor count. A dispatcher thread hands each
@@ -65,7 +65,7 @@ private:
     ScopedThread dispatcher_;
     std::optional<Semaphore> jobSemaphore_;
     // Set by a worker joining the idle list while the dispatcher waits for one.
-    Event workerIdle_{Event::Reset::Auto};
+    Event workerIdle_{Event::ResetMode::Auto};
     bool started_ = false;  // the dispatcher runs; guarded by lifecycleLock_
     // Jobs are taken only between a successful Start and the beginning of Stop. A flag
     // rather than a poll of the auto-reset stop event, which would consume the signal.

@@ -10,7 +10,7 @@ BOOL CThreadQueue::Start() {
     ScopedLock lifecycle(lifecycleLock_);
     // A running queue keeps its one worker.
     if (worker_.valid()) return TRUE;
-    stopEvent_.emplace(Event::Reset::Auto);
+    stopEvent_.emplace(Event::ResetMode::Auto);
     jobSemaphore_.emplace(0, jobLimit_);
     if (stopEvent_->valid() && jobSemaphore_->valid()) {
         worker_ = ScopedThread(startThread_(&CThreadQueue::ThreadMain, this));

@@ -5,11 +5,11 @@
 #include <deque>
 #include <optional>
 
-#include "../IGlobalTools.h"
-#include "../win/CriticalSection.h"
-#include "../win/Event.h"
-#include "../win/Semaphore.h"
-#include "../win/Thread.h"
+#include "tools/IGlobalTools.h"
+#include "tools/win/CriticalSection.h"
+#include "tools/win/Event.h"
+#include "tools/win/Semaphore.h"
+#include "tools/win/Thread.h"
 
 // One worker thread that runs posted jobs one at a time, in posting order. Stop releases the
 // jobs still waiting without running them.

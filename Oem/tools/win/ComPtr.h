@@ -2,6 +2,7 @@
 
 #include <unknwn.h>
 
+#include <type_traits>
 #include <utility>
 
 // Owns one reference on a COM object.
@@ -20,6 +21,9 @@ public:
         if (ptr_) ptr_->AddRef();
     }
     ComPtr(ComPtr&& other) noexcept : ptr_(std::exchange(other.ptr_, nullptr)) {}
+    // An owner of a derived object hands its reference to an owner of one of its interfaces.
+    template <typename U, typename = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+    ComPtr(ComPtr<U>&& other) noexcept : ptr_(other.release()) {}
     ComPtr& operator=(ComPtr other) noexcept {
         std::swap(ptr_, other.ptr_);
         return *this;

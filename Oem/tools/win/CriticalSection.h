@@ -11,6 +11,9 @@ public:
 
     void Enter() { ::EnterCriticalSection(&section_); }
     void Leave() { ::LeaveCriticalSection(&section_); }
+    // BasicLockable, so std::lock_guard and std::unique_lock serve as well.
+    void lock() { Enter(); }
+    void unlock() { Leave(); }
 
 private:
     CRITICAL_SECTION section_;

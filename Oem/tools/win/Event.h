@@ -7,10 +7,11 @@
 // An unnamed Win32 event with default security.
 class Event {
 public:
-    enum class Reset { Auto, Manual };
+    // How the event returns to unsignalled: by itself after one wait, or only by Reset().
+    enum class ResetMode { Auto, Manual };
 
-    explicit Event(Reset kind, bool initiallySet = false)
-        : handle_(::CreateEventW(nullptr, kind == Reset::Manual, initiallySet, nullptr)) {}
+    explicit Event(ResetMode kind, bool initiallySet = false)
+        : handle_(::CreateEventW(nullptr, kind == ResetMode::Manual, initiallySet, nullptr)) {}
 
     bool valid() const { return handle_.valid(); }
     HANDLE get() const { return handle_.get(); }

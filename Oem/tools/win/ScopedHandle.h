@@ -1,48 +1,101 @@
 #pragma once
-// Move-only owners of Win32 handles. Each kind knows its own empty value: CreateEvent,
-// CreateMutex, CreateThread and CreateSemaphore give null on failure, CreateFile gives
-// INVALID_HANDLE_VALUE.
+// Move-only owners of Win32 resources. One template, in the manner of WIL's unique_any: the
+// traits give the resource's type, its empty value and the call that gives it back, so nothing
+// is closed by hand. CreateEvent, CreateMutex, CreateThread and CreateSemaphore give null on
+// failure, CreateFile gives INVALID_HANDLE_VALUE; each owner knows which one it holds.
 
 #include <windows.h>
 
 #include <utility>
 
-struct NullHandleTraits {
-    static HANDLE Empty() { return nullptr; }
-};
-
-struct FileHandleTraits {
-    static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
-};
-
 template <typename Traits>
-class BasicScopedHandle {
+class UniqueAny {
 public:
-    BasicScopedHandle() = default;
-    explicit BasicScopedHandle(HANDLE handle) : handle_(handle) {}
-    ~BasicScopedHandle() { reset(); }
+    using Value = typename Traits::Value;
 
-    BasicScopedHandle(BasicScopedHandle&& other) noexcept : handle_(other.release()) {}
-    BasicScopedHandle& operator=(BasicScopedHandle&& other) noexcept {
+    UniqueAny() = default;
+    explicit UniqueAny(Value value) : value_(value) {}
+    ~UniqueAny() { reset(); }
+
+    UniqueAny(UniqueAny&& other) noexcept : value_(other.release()) {}
+    UniqueAny& operator=(UniqueAny&& other) noexcept {
         if (this != &other) reset(other.release());
         return *this;
     }
-    BasicScopedHandle(const BasicScopedHandle&) = delete;
-    BasicScopedHandle& operator=(const BasicScopedHandle&) = delete;
+    UniqueAny(const UniqueAny&) = delete;
+    UniqueAny& operator=(const UniqueAny&) = delete;
 
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != Traits::Empty() && handle_ != nullptr; }
+    Value get() const { return value_; }
+    bool valid() const { return Traits::IsValid(value_); }
     explicit operator bool() const { return valid(); }
 
-    HANDLE release() { return std::exchange(handle_, Traits::Empty()); }
-    void reset(HANDLE handle = Traits::Empty()) {
-        HANDLE old = std::exchange(handle_, handle);
-        if (old != Traits::Empty() && old != nullptr) ::CloseHandle(old);
+    // For out-parameters: gives back what it held first.
+    Value* put() {
+        reset();
+        return &value_;
+    }
+    Value release() { return std::exchange(value_, Traits::Empty()); }
+    // Gives back the old value; the caller's last error survives, so a failed call before the
+    // reset can still be asked why.
+    void reset(Value value = Traits::Empty()) {
+        Value old = std::exchange(value_, value);
+        if (Traits::IsValid(old)) {
+            const DWORD lastError = ::GetLastError();
+            Traits::Close(old);
+            ::SetLastError(lastError);
+        }
     }
 
 private:
-    HANDLE handle_ = Traits::Empty();
+    Value value_ = Traits::Empty();
 };
 
-using ScopedHandle = BasicScopedHandle<NullHandleTraits>;
-using ScopedFileHandle = BasicScopedHandle<FileHandleTraits>;
+struct HandleTraits {
+    using Value = HANDLE;
+    static HANDLE Empty() { return nullptr; }
+    // A handle from CreateFile is empty as INVALID_HANDLE_VALUE, the others as null: neither
+    // is ever closed.
+    static bool IsValid(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE handle) { ::CloseHandle(handle); }
+};
+
+struct FileHandleTraits : HandleTraits {
+    static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
+};
+
+struct ModuleTraits {
+    using Value = HMODULE;
+    static HMODULE Empty() { return nullptr; }
+    static bool IsValid(HMODULE module) { return module != nullptr; }
+    static void Close(HMODULE module) { ::FreeLibrary(module); }
+};
+
+struct RegKeyTraits {
+    using Value = HKEY;
+    static HKEY Empty() { return nullptr; }
+    static bool IsValid(HKEY key) { return key != nullptr; }
+    static void Close(HKEY key) { ::RegCloseKey(key); }
+};
+
+// A mutex this thread holds: released, not closed (the handle belongs to someone else).
+struct HeldMutexTraits {
+    using Value = HANDLE;
+    static HANDLE Empty() { return nullptr; }
+    static bool IsValid(HANDLE mutex) { return mutex != nullptr; }
+    static void Close(HANDLE mutex) { ::ReleaseMutex(mutex); }
+};
+
+using ScopedHandle = UniqueAny<HandleTraits>;
+using ScopedFileHandle = UniqueAny<FileHandleTraits>;
+using ScopedModule = UniqueAny<ModuleTraits>;
+using ScopedRegKey = UniqueAny<RegKeyTraits>;
+using HeldMutex = UniqueAny<HeldMutexTraits>;
+
+// Waits for mutex without a time-out and owns the hold when it was taken: a mutex abandoned by
+// a thread that ended while holding it counts as taken; a failed wait holds nothing, so nothing
+// is released that was never taken. A null mutex holds nothing and waits for nothing.
+inline HeldMutex WaitAndHold(HANDLE mutex) {
+    if (mutex == nullptr) return HeldMutex();
+    const DWORD result = ::WaitForSingleObject(mutex, INFINITE);
+    return (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) ? HeldMutex(mutex) : HeldMutex();
+}

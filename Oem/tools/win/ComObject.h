@@ -1,0 +1,58 @@
+#pragma once
+// The IUnknown part of every COM object this code implements (an event sink, a simulated
+// platform object, a class factory): an atomic reference count that starts at 1 (the creation
+// reference, taken over with ComPtr::Adopt) and a QueryInterface driven by a table.
+//
+// Derived names its interfaces in a static table, ended by an empty row:
+//   static const InterfaceRow<Derived> kInterfaceTable[];
+//   const InterfaceRow<Derived> Derived::kInterfaceTable[] = {
+//       {&IID_IUnknown, AsInterface<Derived, IFoo>}, {&IID_Foo, AsInterface<Derived, IFoo>}, {}};
+
+#include <unknwn.h>
+
+#include <atomic>
+
+template <typename Derived>
+struct InterfaceRow {
+    const IID* iid;
+    IUnknown* (*cast)(Derived* object);
+};
+
+// The object seen as Interface, for a table row.
+template <typename Derived, typename Interface>
+IUnknown* AsInterface(Derived* object) {
+    return static_cast<Interface*>(object);
+}
+
+template <typename Derived, typename... Interfaces>
+class ComObject : public Interfaces... {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (out == nullptr) return E_POINTER;
+        *out = nullptr;
+        for (const InterfaceRow<Derived>* row = Derived::kInterfaceTable; row->iid != nullptr; ++row) {
+            if (::IsEqualIID(iid, *row->iid)) {
+                IUnknown* found = row->cast(static_cast<Derived*>(this));
+                found->AddRef();
+                *out = found;
+                return S_OK;
+            }
+        }
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete static_cast<Derived*>(this);
+        return left;
+    }
+
+protected:
+    ComObject() = default;
+    virtual ~ComObject() = default;
+    ComObject(const ComObject&) = delete;
+    ComObject& operator=(const ComObject&) = delete;
+
+private:
+    std::atomic<ULONG> references_{1};
+};
