@@ -19,6 +19,7 @@
 #include "support/RowName.h"
 #include "support/SimModem.h"
 #include "support/TestKit.h"
+#include "tools/win/ScopedHandle.h"
 
 namespace {
 
@@ -109,7 +110,7 @@ protected:
             sim->SetReply(reply.first.data(), reply.first.size(), reply.second.data(), reply.second.size());
         }
         for (const auto& fault : modem.commandFaults) {
-            (void)fault; // TEMPsim->SetCommandFault(fault.first.data(), fault.first.size(), fault.second);  
+            sim->SetCommandFault(fault.first.data(), fault.first.size(), fault.second);
         }
         sim->SetFault(modem.fault);
         sim->SetCompletionDelay(modem.delayMs);
@@ -117,21 +118,17 @@ protected:
 
     template <typename Call>
     auto Call_(const Modem& modem, bool refused, Call call) -> decltype(call()) {
-        HANDLE held = nullptr;
-        std::promise<void> letGo;
+        std::promise<void> taken, letGo;
         std::thread holder;
         if (refused) {
-            std::promise<void> taken;
             holder = std::thread([&] {
-                HANDLE lock = ::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "Local\\OemLockMutexABcdef");
-                held = lock != nullptr && ::WaitForSingleObject(lock, 0) == WAIT_OBJECT_0 ? lock : nullptr;
+                ScopedHandle lock(::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "Local\\OemLockMutexABcdef"));
+                HeldMutex held(lock && ::WaitForSingleObject(lock.get(), 0) == WAIT_OBJECT_0 ? lock.get() : nullptr);
+                EXPECT_TRUE(held.valid()) << "the test holds the export lock";
                 taken.set_value();
                 letGo.get_future().wait();
-                if (held) ::ReleaseMutex(held);
-                if (lock) ::CloseHandle(lock);
             });
             taken.get_future().wait();
-            EXPECT_NE(held, nullptr) << "the test holds the export lock";
         }
         auto answer = std::async(std::launch::async, call);
         if (modem.fault == SimFault::LateCompletion && modem.delayMs < 5000) {

@@ -43,10 +43,10 @@ TEST(OemDll, ModemExportWaitsForTheLockHeldByAnother) {
     std::promise<void> taken, letGo;
     std::thread holder([&] {
         ScopedHandle lock(::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, kLockName));
-        const bool held = lock.valid() && ::WaitForSingleObject(lock.get(), 0) == WAIT_OBJECT_0;
+        HeldMutex held(lock && ::WaitForSingleObject(lock.get(), 0) == WAIT_OBJECT_0 ? lock.get() : nullptr);
+        EXPECT_TRUE(held.valid());
         taken.set_value();
         letGo.get_future().wait();
-        if (held) ::ReleaseMutex(lock.get());
     });
     taken.get_future().wait();
     auto answer = std::async(std::launch::async, carrierId);

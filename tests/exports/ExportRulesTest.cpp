@@ -122,10 +122,10 @@ TEST(CarrierSwitchReply, OnlyTheModesOutputs) {
 }
 
 TEST(CarrierSwitchReply, SetSucceedsOnAnOkLineAnywhere) {
-    for (const std::string ok : {"\r\nOK\r\n", "AT+GTFDCAR=8\r\r\nOK\r\n", "LOOKOK\r\nMORE"}) {
+    for (const char* ok : {"\r\nOK\r\n", "AT+GTFDCAR=8\r\r\nOK\r\n", "LOOKOK\r\nMORE"}) {
         EXPECT_TRUE(CarrierSwitchSetSucceeded(ok)) << ok;
     }
-    for (const std::string no : {"\r\nERROR\r\n", "\r\nOK", Bytes("OK\0\r\n")}) {
+    for (const std::string& no : {std::string("\r\nERROR\r\n"), std::string("\r\nOK"), Bytes("OK\0\r\n")}) {
         EXPECT_FALSE(CarrierSwitchSetSucceeded(no)) << no;
     }
 }

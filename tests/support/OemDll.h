@@ -7,25 +7,21 @@
 #include <string>
 
 #include "support/TestFiles.h"
+#include "tools/win/ScopedHandle.h"
 
 class OemDll {
 public:
     OemDll() : module_(::LoadLibraryA(Path().c_str())) {}
-    ~OemDll() {
-        if (module_) ::FreeLibrary(module_);
-    }
-    OemDll(const OemDll&) = delete;
-    OemDll& operator=(const OemDll&) = delete;
 
-    bool loaded() const { return module_ != nullptr; }
+    bool loaded() const { return module_.valid(); }
 
     template <typename Function>
     Function Get(const char* name) const {
-        return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module_, name)));
+        return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module_.get(), name)));
     }
 
     static std::string Path() { return TestFiles::ExecutableFolder() + "Oem.dll"; }
 
 private:
-    HMODULE module_;
+    ScopedModule module_;
 };

@@ -9,15 +9,11 @@
 SimModem::SimModem() {
     const std::wstring path = RegisteredPath();
     if (path.empty()) return;
-    module_ = ::LoadLibraryW(path.c_str());
-    if (module_ == nullptr) return;
+    module_.reset(::LoadLibraryW(path.c_str()));
+    if (!module_) return;
     auto get = reinterpret_cast<OemSimGetControlFunction>(
-        reinterpret_cast<void*>(::GetProcAddress(module_, "OemSimGetControl")));
+        reinterpret_cast<void*>(::GetProcAddress(module_.get(), "OemSimGetControl")));
     if (get != nullptr) control_ = get();
-}
-
-SimModem::~SimModem() {
-    if (module_ != nullptr) ::FreeLibrary(module_);
 }
 
 std::string SimModem::Command(std::size_t index, std::uint32_t* commandId) const {
@@ -61,11 +57,9 @@ bool ExportLockIsFree() {
     bool free = false;
     // From a thread of its own: the lock is recursive, so a thread that kept it would take it again.
     std::thread probe([&] {
-        HANDLE lock = ::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "Local\\OemLockMutexABcdef");
-        if (lock == nullptr) return;
-        free = ::WaitForSingleObject(lock, 0) == WAIT_OBJECT_0;
-        if (free) ::ReleaseMutex(lock);
-        ::CloseHandle(lock);
+        ScopedHandle lock(::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "Local\\OemLockMutexABcdef"));
+        HeldMutex held(lock && ::WaitForSingleObject(lock.get(), 0) == WAIT_OBJECT_0 ? lock.get() : nullptr);
+        free = held.valid();
     });
     probe.join();
     return free;

@@ -10,14 +10,12 @@
 #include <vector>
 
 #include "../../sim/SimControl.h"
+#include "tools/win/ScopedHandle.h"
 
 class SimModem {
 public:
     // Loads the registered simulator (the module COM uses, or will use) and gets its control.
     SimModem();
-    ~SimModem();
-    SimModem(const SimModem&) = delete;
-    SimModem& operator=(const SimModem&) = delete;
 
     bool loaded() const { return control_ != nullptr; }
     ISimControl* operator->() const { return control_; }
@@ -35,7 +33,7 @@ public:
     static std::string Folder();
 
 private:
-    HMODULE module_ = nullptr;
+    ScopedModule module_;
     ISimControl* control_ = nullptr;
 };
 

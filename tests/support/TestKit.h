@@ -1,19 +1,19 @@
 #pragma once
 // The small tools every test shares: a bounded wait for a condition and a byte string that
-// keeps its NULs.
+// keeps its NULs. Plain C++, so the native sanitizer build uses them too.
 
-#include <windows.h>
-
+#include <chrono>
 #include <cstddef>
 #include <string>
+#include <thread>
 
 // Polls until ready() holds or timeoutMs passed; true when it held.
 template <typename Ready>
-bool WaitUntil(Ready ready, DWORD timeoutMs) {
-    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+bool WaitUntil(Ready ready, unsigned timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!ready()) {
-        if (::GetTickCount64() >= end) return false;
-        ::Sleep(2);
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
 }
