@@ -1,44 +1,6 @@
-# oemhost.exe as a person runs it, against the simulated modem registered in the test prefix:
-# the answer it prints and the exit code it gives.
-set(OEM_HOST_CHECK sh ${CMAKE_CURRENT_LIST_DIR}/expect-output.sh)
-add_test(NAME host_carrier_id
-  COMMAND ${OEM_HOST_CHECK} 0 "Current carrier id: 5" ${OEM_WINEPREFIX} $<TARGET_FILE:oemhost> carrier-id)
-# A DLL that lacks the export: the simulator's own.
-add_test(NAME host_missing_export
-  COMMAND ${OEM_HOST_CHECK} 3 "has no export OEM_GetCurrentCarrierID" ${OEM_WINEPREFIX} $<TARGET_FILE:oemhost>
-          --dll $<TARGET_FILE:oemsim> carrier-id)
-add_test(NAME host_missing_dll
-  COMMAND ${OEM_HOST_CHECK} 3 "cannot load" ${OEM_WINEPREFIX} $<TARGET_FILE:oemhost>
-          --dll ${CMAKE_BINARY_DIR}/no-such-folder/Oem.dll carrier-id)
-add_test(NAME host_unknown_command
-  COMMAND ${OEM_HOST_CHECK} 2 "unknown command" ${OEM_WINEPREFIX} $<TARGET_FILE:oemhost> no-such-command)
-set_tests_properties(host_carrier_id host_missing_export host_missing_dll host_unknown_command
-  PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK oem_modem TIMEOUT 120)
-
-# The sub-commands of each export, and the carrier state kept between runs. Each test has a
-# state file of its own that only it may write, so runs of other tests never show through.
-function(oem_host_test name code text)
-  add_test(NAME ${name} COMMAND ${OEM_HOST_CHECK} ${code} ${text} ${OEM_WINEPREFIX} $<TARGET_FILE:oemhost> ${ARGN})
-endfunction()
-oem_host_test(host_get_switch 0 "Automatic selection: on" get-switch auto)
-oem_host_test(host_get_switch_usage 2 "usage: oemhost get-switch" get-switch colour)
-oem_host_test(host_set_switch_refused 1 "Factory-default carrier: not set to carrier -1" set-switch factory-default -1)
-oem_host_test(host_package_differs 4 "differs, update due" package-differs A1.B2.C3.10.4 A1.B2.C3.10.5)
-oem_host_test(host_carrier_same 0 "same, no update" carrier-differs CarrierX.02 CARRIERX.02)
-oem_host_test(host_flash_same 0 "(Result 1, FlashModemImage 0, FlashNVMImage 0)" flash-decision x1.y2.18.0.5 7.9)
-oem_host_test(host_flash_differs 4 "(Result 1, FlashModemImage 1, FlashNVMImage 1)" flash-decision A1.B2.18.0.6 7.10)
-# Older firmware: the version comes from ati8, with three leading fields.
-oem_host_test(host_flash_old_firmware 0 "Firmware: new p.a1.b2.18.0.4: same, no flash"
-  flash-decision p.a1.b2.18.0.4 7.9)
-add_test(NAME host_persisted_state
-  COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/persisted-state.sh ${OEM_WINEPREFIX} $<TARGET_FILE:oemhost>
-          ${CMAKE_BINARY_DIR}/tests/host/persisted-state.txt ${CMAKE_CURRENT_LIST_DIR}/report-page.txt)
-set(OEM_HOST_TESTS host_carrier_id host_get_switch host_get_switch_usage host_set_switch_refused
-  host_package_differs host_carrier_same host_flash_same host_flash_differs host_flash_old_firmware)
-foreach(test ${OEM_HOST_TESTS})
-  string(REPLACE "/" "\\" state "Z:${CMAKE_BINARY_DIR}/tests/host/${test}-state.txt")
-  set_tests_properties(${test} PROPERTIES ENVIRONMENT "OEMSIM_STATE=${state}")
-endforeach()
-string(REPLACE "/" "\\" old_profile "Z:${CMAKE_BINARY_DIR}/sim/old-firmware-profile.txt")
-set_property(TEST host_flash_old_firmware APPEND PROPERTY ENVIRONMENT "OEMSIM_PROFILE=${old_profile}")
-set_tests_properties(${OEM_HOST_TESTS} host_persisted_state PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK oem_modem TIMEOUT 120)
+# oemhost.exe as a person runs it, against the simulated modem registered in the test prefix,
+# with a state file of its own so that other tests' runs never show through.
+add_test(NAME host_tool
+  COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/host-tool.sh ${OEM_WINEPREFIX} $<TARGET_FILE:oemhost> $<TARGET_FILE:oemsim>
+          ${CMAKE_BINARY_DIR}/tests/host/state.txt ${CMAKE_CURRENT_LIST_DIR}/report-page.txt)
+set_tests_properties(host_tool PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK oem_modem TIMEOUT 300)
