@@ -60,7 +60,8 @@ TEST(FaultSoak, EveryAnswerRightOrFailedAndNothingHeld) {
     const auto getSwitch = dll.Get<int (*)(std::int32_t, std::int32_t*, bool*)>("OEM_GetCarrierSwitch");
     const auto setSwitch = dll.Get<int (*)(std::int32_t, std::int32_t, unsigned char)>("OEM_SetCarrierSwitch");
     const auto package = dll.Get<bool (*)(const char*, const char*)>("OEM_Check_If_UpdateCurrentPackage");
-    const auto carrier = dll.Get<bool (*)(void*, const char*, const char*)>("OEM_Check_If_UpdateCurrentCarrierInPackage");
+    const auto carrier =
+        dll.Get<bool (*)(void*, const char*, const char*)>("OEM_Check_If_UpdateCurrentCarrierInPackage");
     const auto flash = dll.Get<FlashDecision (*)(const char*, const char*)>("OEM_Check_If_FlashCurrentCarrier");
     ASSERT_TRUE(carrierId && getSwitch && setSwitch && package && carrier && flash);
 
@@ -107,7 +108,8 @@ TEST(FaultSoak, EveryAnswerRightOrFailedAndNothingHeld) {
                 break;
             }
             case 2: {
-                const int result = setSwitch(pick(8) == 0 ? 6 : mode, 1 + pick(65534), static_cast<unsigned char>(pick(3)));
+                const int result =
+                    setSwitch(pick(8) == 0 ? 6 : mode, 1 + pick(65534), static_cast<unsigned char>(pick(3)));
                 EXPECT_TRUE(result == 0 || result == 1) << result;
                 break;
             }

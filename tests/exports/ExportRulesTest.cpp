@@ -150,7 +150,8 @@ TEST(VersionRules, CompareTheRightParts) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.current + " / " + row.next);
-        const VersionRules::VersionComparison result = VersionRules::CompareVersionTexts(row.kind, row.current, row.next);
+        const VersionRules::VersionComparison result =
+            VersionRules::CompareVersionTexts(row.kind, row.current, row.next);
         EXPECT_EQ(result.currentPart, row.currentPart);
         EXPECT_EQ(result.newPart, row.newPart);
         EXPECT_EQ(result.differ, row.differ);
@@ -165,7 +166,7 @@ TEST(VersionRules, DropLeadingFieldsAndSplitReplies) {
         std::string text;
         int passes;
         std::string expected;
-    } const drops[] = {{"A.B.C.D.E", 3, "D.E"}, {"A..B.C", 3, "C"}, {"A.B.C.", 3, ""},
+    } const drops[] = {{"A.B.C.D.E", 3, "D.E"},       {"A..B.C", 3, "C"},    {"A.B.C.", 3, ""},
                        {" a . b . c . d ", 3, " d "}, {"A.B", 1000000, "B"}, {"A.B", 0, "A.B"}};
     for (const Drop& row : drops) {
         std::string text = row.text;

@@ -61,9 +61,17 @@ TEST(AtText, KeepCharsRemoveCharsAndHexToDec) {
     struct Hex {
         std::string text, expected;
     } const hexes[] = {
-        {"0x1a", "26"},        {"1A", "0"},          {" 0x1A", "0"},         {"0X", "0"},
-        {"0x1A\r\n", "6058"},  {"0xG", "16"},         {"0x\377", "-49"},      {"0XFFFFFFFF", "-1"},
-        {"0x7fffffff", "2147483647"}, {"0x80000000", "-2147483648"}, {"0x100000001", "1"},
+        {"0x1a", "26"},
+        {"1A", "0"},
+        {" 0x1A", "0"},
+        {"0X", "0"},
+        {"0x1A\r\n", "6058"},
+        {"0xG", "16"},
+        {"0x\377", "-49"},
+        {"0XFFFFFFFF", "-1"},
+        {"0x7fffffff", "2147483647"},
+        {"0x80000000", "-2147483648"},
+        {"0x100000001", "1"},
     };
     for (const Hex& row : hexes) EXPECT_EQ(AtText::HexToDec(row.text), row.expected) << row.text;
 }
@@ -118,7 +126,8 @@ TEST(AtText, AnyBytesNeverReadPastTheirLengthAndKeepTheirShape) {
     for (std::uint32_t seed = 0; seed < 400; ++seed) {
         const std::uint32_t length = seed % 80;
         std::string bytes = AnyBytes(length, seed);
-        if (length >= 4 && seed % 2 == 0) bytes.replace(0, 4, std::string{static_cast<char>(seed % (length + 3)), 0, 0, 0});
+        if (length >= 4 && seed % 2 == 0)
+            bytes.replace(0, 4, std::string{static_cast<char>(seed % (length + 3)), 0, 0, 0});
         out.clear();
         AtText::ExtractPayload(ExactCopy(bytes, length).get(), length, out);
         EXPECT_TRUE(out == bytes || (length >= 4 && bytes.compare(4, out.size(), out) == 0)) << "seed " << seed;
