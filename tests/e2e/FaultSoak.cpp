@@ -13,7 +13,7 @@
 #include <string>
 
 #include "support/OemDll.h"
-#include "support/SimModem.h"
+#include "support/NothingHeld.h"
 #include "support/TestKit.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "support/LogFiles.h"
 #include "support/OemDll.h"
 #include "support/RowName.h"
-#include "support/SimModem.h"
+#include "support/NothingHeld.h"
 #include "support/TestKit.h"
 #include "tools/win/ScopedHandle.h"
 

@@ -1,9 +1,5 @@
 #include "support/SimModem.h"
 
-#include <gtest/gtest.h>
-
-#include <thread>
-
 #include "support/TestKit.h"
 
 SimModem::SimModem() {
@@ -24,16 +20,6 @@ std::string SimModem::Command(std::size_t index, std::uint32_t* commandId) const
     return bytes;
 }
 
-std::vector<std::string> SimModem::Commands() const {
-    std::vector<std::string> commands;
-    for (std::size_t i = 0; i < control_->CommandCount(); ++i) {
-        std::uint32_t id = 0;
-        commands.push_back(Command(i, &id));
-        EXPECT_EQ(id, 1u) << "command id of " << commands.back();
-    }
-    return commands;
-}
-
 bool SimModem::WaitIdle(DWORD timeoutMs) const {
     return WaitUntil([this] { return control_->CompletionsInFlight() == 0; }, timeoutMs);
 }
@@ -51,26 +37,4 @@ std::wstring SimModem::RegisteredPath() {
 std::string SimModem::Folder() {
     const std::wstring path = RegisteredPath();
     return std::string(path.begin(), path.begin() + (path.rfind(L'\\') + 1));
-}
-
-bool ExportLockIsFree() {
-    bool free = false;
-    // From a thread of its own: the lock is recursive, so a thread that kept it would take it again.
-    std::thread probe([&] {
-        ScopedHandle lock(::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "Local\\OemLockMutexABcdef"));
-        HeldMutex held(lock && ::WaitForSingleObject(lock.get(), 0) == WAIT_OBJECT_0 ? lock.get() : nullptr);
-        free = held.valid();
-    });
-    probe.join();
-    return free;
-}
-
-void ExpectNothingHeld(const SimModem& sim, int channels) {
-    EXPECT_TRUE(ExportLockIsFree());
-    EXPECT_TRUE(WaitUntil([&] { return sim->CompletionsInFlight() == 0 && sim->LiveObjects() == 0; }, 15000))
-        << sim->LiveObjects() << " simulator objects alive";
-    EXPECT_EQ(sim->AdvisedSinks(), 0);
-    EXPECT_EQ(sim->Advises(), channels);
-    EXPECT_EQ(sim->Unadvises(), channels);
-    EXPECT_EQ(sim->SessionCloses(), sim->SessionOpens());
 }

@@ -22,8 +22,6 @@ public:
 
     // The command the modem received at index, with its command id; empty past the end.
     std::string Command(std::size_t index, std::uint32_t* commandId = nullptr) const;
-    // The commands received in order; each must have carried command id 1.
-    std::vector<std::string> Commands() const;
     // Waits up to timeoutMs for the simulator to have no completion in flight.
     bool WaitIdle(DWORD timeoutMs) const;
 
@@ -36,11 +34,3 @@ private:
     ScopedModule module_;
     ISimControl* control_ = nullptr;
 };
-
-// Whether another thread can take Oem.dll's export lock at once.
-bool ExportLockIsFree();
-
-// After export calls that opened `channels` channels: the export lock free, no completion in
-// flight, no sink advised, no simulator object alive (a late completion may hold one until it
-// is delivered), each channel advised and unadvised once, and every session opened here closed.
-void ExpectNothingHeld(const SimModem& sim, int channels);
