@@ -56,6 +56,11 @@ TEST(GetToolObject, EachIdentifierGivesItsToolAndAnyOtherNothing) {
         EXPECT_EQ(first == second, row.shared);
         row.release(first);
         row.release(second);
+        if (row.shared) {  // the library's own reference keeps it alive for the next receiver
+            ASSERT_EQ(GetToolObject(row.identifier, &second), 1);
+            EXPECT_EQ(second, first);
+            row.release(second);
+        }
         for (size_t byte = 0; byte < sizeof(GUID); ++byte) {
             GUID changed = row.identifier;
             reinterpret_cast<unsigned char*>(&changed)[byte] ^= 0x01;
@@ -64,19 +69,6 @@ TEST(GetToolObject, EachIdentifierGivesItsToolAndAnyOtherNothing) {
             EXPECT_EQ(object, reinterpret_cast<void*>(0x1234));
         }
     }
-}
-
-TEST(GetToolObject, SharedLogOutlivesItsReceivers) {
-    void* object = nullptr;
-    ASSERT_EQ(GetToolObject(ToolIds::ILog, &object), 1);
-    ILog* log = static_cast<ILog*>(object);
-    const ULONG held = log->AddRef();
-    EXPECT_EQ(log->Release(), held - 1);
-    EXPECT_EQ(log->Release(), held - 2);
-    EXPECT_GE(held - 2, 1u) << "the library's own reference keeps the shared log";
-    ASSERT_EQ(GetToolObject(ToolIds::ILog, &object), 1);
-    EXPECT_EQ(static_cast<ILog*>(object), log);
-    log->Release();
 }
 
 }  // namespace
