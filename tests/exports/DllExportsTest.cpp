@@ -1,5 +1,5 @@
 // Oem.dll as a host meets it: loading, the export lock by its name, and the two version
-// exports with the lines they leave (their comparison rules are tabled in VersionRulesTest).
+// exports with the lines they leave (their comparison rules are tabled in ExportRulesTest).
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,7 +10,6 @@
 
 #include "support/LogFiles.h"
 #include "support/OemDll.h"
-#include "support/RowName.h"
 #include "support/NothingHeld.h"
 #include "support/TestKit.h"
 #include "tools/win/ScopedHandle.h"
@@ -60,18 +59,34 @@ TEST(OemDll, ModemExportWaitsForTheLockHeldByAnother) {
 using UpdatePackage = bool (*)(const char* current, const char* next);
 using UpdateCarrier = bool (*)(void* reserved, const char* current, const char* next);
 
-struct VersionRow {
-    const char* name;
-    bool package;
-    std::string current, next;
-    bool update;
-    std::vector<std::string> lines;  // at LOG_LV 2; none at LOG_LV 0
-};
-
-class VersionExportsTest : public ::testing::TestWithParam<VersionRow> {};
-
-TEST_P(VersionExportsTest, AnswerAndLines) {
-    const VersionRow& row = GetParam();
+TEST(VersionExports, AnswerAndLines) {
+    struct Row {
+        bool package;
+        std::string current, next;
+        bool update;
+        std::vector<std::string> lines;  // at LOG_LV 2; none at LOG_LV 0
+    };
+    const Row rows[] = {
+        {true,
+         "A1.B2.C3.10.4",
+         "A1.B2.C3.10.5",
+         true,
+         {"Package Ver current is:A1.B2.C3.10.4  ,new coming is:A1.B2.C3.10.5",
+          "PackageVer comparing current-part is:10.4  ,new coming-part is:10.5"}},
+        {true,
+         "A1.B2",
+         "C3.B2",
+         false,
+         {"Package Ver current is:A1.B2  ,new coming is:C3.B2",
+          "PackageVer comparing current-part is:B2  ,new coming-part is:B2"}},
+        {false,
+         "CarrierX.02",
+         "CARRIERX.02",
+         false,
+         {"Carrier Ver current is:CarrierX.02  ,new coming is:CARRIERX.02",
+          "Carrier Ver comparing current-part is:CARRIERX.02  ,new coming-part is:CARRIERX.02"}},
+        {false, "", "unreadable", true, {}},  // no carrier installed: true, next unread, no line
+    };
     OemDll dll;
     const auto package = dll.Get<UpdatePackage>("OEM_Check_If_UpdateCurrentPackage");
     const auto carrier = dll.Get<UpdateCarrier>("OEM_Check_If_UpdateCurrentCarrierInPackage");
@@ -79,46 +94,23 @@ TEST_P(VersionExportsTest, AnswerAndLines) {
     // A next version that faults on any read, for the row that must not look at it.
     void* unreadable = ::VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS);
     ASSERT_NE(unreadable, nullptr);
-    const char* next = row.next == "unreadable" ? static_cast<const char*>(unreadable) : row.next.c_str();
-    for (const std::string level : {"2", "0"}) {
-        TestLogFolder folder(level, std::string("DllVersion") + row.name + level);
-        // The reserved argument would fault if it were ever read.
-        EXPECT_EQ(row.package ? package(row.current.c_str(), next)
-                              : carrier(reinterpret_cast<void*>(0x10), row.current.c_str(), next),
-                  row.update);
-        if (level == "2" && !row.lines.empty()) {
-            EXPECT_EQ(folder.ModuleMessages(), row.lines);
-        } else {
-            EXPECT_FALSE(TestFiles::Exists(folder.ModuleLogPath())) << "LOG_LV " << level;
+    for (const Row& row : rows) {
+        const char* next = row.next == "unreadable" ? static_cast<const char*>(unreadable) : row.next.c_str();
+        for (const std::string level : {"2", "0"}) {
+            SCOPED_TRACE(row.current + " / " + row.next + ", LOG_LV " + level);
+            TestLogFolder folder(level, "DllVersion" + level);
+            // The reserved argument would fault if it were ever read.
+            EXPECT_EQ(row.package ? package(row.current.c_str(), next)
+                                  : carrier(reinterpret_cast<void*>(0x10), row.current.c_str(), next),
+                      row.update);
+            if (level == "2" && !row.lines.empty()) {
+                EXPECT_EQ(folder.ModuleMessages(), row.lines);
+            } else {
+                EXPECT_FALSE(TestFiles::Exists(folder.ModuleLogPath()));
+            }
         }
     }
     ::VirtualFree(unreadable, 0, MEM_RELEASE);
 }
-
-const VersionRow kVersionRows[] = {
-    {"PackageLastFieldDiffers",
-     true,
-     "A1.B2.C3.10.4",
-     "A1.B2.C3.10.5",
-     true,
-     {"Package Ver current is:A1.B2.C3.10.4  ,new coming is:A1.B2.C3.10.5",
-      "PackageVer comparing current-part is:10.4  ,new coming-part is:10.5"}},
-    {"PackageFewerThanThreeStops",
-     true,
-     "A1.B2",
-     "C3.B2",
-     false,
-     {"Package Ver current is:A1.B2  ,new coming is:C3.B2",
-      "PackageVer comparing current-part is:B2  ,new coming-part is:B2"}},
-    {"CarrierCaseDoesNotCount",
-     false,
-     "CarrierX.02",
-     "CARRIERX.02",
-     false,
-     {"Carrier Ver current is:CarrierX.02  ,new coming is:CARRIERX.02",
-      "Carrier Ver comparing current-part is:CARRIERX.02  ,new coming-part is:CARRIERX.02"}},
-    {"EmptyCurrentCarrierUpdatesUnreadAndUnlogged", false, "", "unreadable", true, {}},
-};
-INSTANTIATE_TEST_SUITE_P(Rows, VersionExportsTest, ::testing::ValuesIn(kVersionRows), RowName<VersionRow>);
 
 }  // namespace
