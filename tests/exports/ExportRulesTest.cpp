@@ -201,6 +201,14 @@ TEST(FlashVersionText, ReduceRepliesAndDecide) {
     EXPECT_EQ(FlashVersionText::JoinSegmentsFrom({"A", "B"}, 2), "");
     EXPECT_EQ(FlashVersionText::NvmVersionFromSegments("a.b.c.4.e.6.g", {"A", "B", "C", "4", "E", "6", "G"}), "4.6");
     EXPECT_EQ(FlashVersionText::NvmVersionFromSegments("", {}), "");
+    // Any reply bytes go through the reduction without a read out of bounds.
+    for (std::string reply : {AnyBytes(), std::string(1 << 20, '"'), std::string(1 << 20, '.'), Bytes("\0\"\0.\0\"")}) {
+        Strings segments;
+        FlashVersionText::ExtractQuoted(reply);
+        VersionRules::SplitVersionReply(reply, segments);
+        FlashVersionText::JoinSegmentsFrom(segments, 3);
+        FlashVersionText::NvmVersionFromSegments(reply, segments);
+    }
     struct Decision {
         std::string modem, modemNew, nvm, nvmNew;
         bool result, flashModem, flashNvm;
