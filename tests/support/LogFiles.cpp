@@ -62,3 +62,13 @@ std::vector<std::string> TestLogFolder::ModuleMessages() const {
 std::vector<std::string> TestLogFolder::SharedMessages() const {
     return Messages(SharedLogPath());
 }
+
+std::vector<std::string> TestLogFolder::AsWritten(const std::vector<std::string>& messages) {
+    std::string content;
+    for (const std::string& message : messages) {
+        for (char c : message + "\n") content += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    }
+    std::vector<std::string> entries;
+    for (const LogLineText& line : ParseLines(content)) entries.push_back(line.message);
+    return entries;
+}

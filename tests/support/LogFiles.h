@@ -29,6 +29,9 @@ public:
     std::vector<std::string> SharedMessages() const;
     static std::vector<LogLineText> ParseLines(const std::string& content);
     static std::vector<std::string> Messages(const std::string& path);
+    // The entries that messages leave once written: each ends in a line feed, and every line
+    // feed lands on disk as CR LF.
+    static std::vector<std::string> AsWritten(const std::vector<std::string>& messages);
 
 private:
     std::string name_;

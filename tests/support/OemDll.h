@@ -6,23 +6,22 @@
 
 #include <string>
 
+#include "support/TestFiles.h"
+#include "tools/win/ScopedHandle.h"
+
 class OemDll {
 public:
-    OemDll();
-    ~OemDll();
-    OemDll(const OemDll&) = delete;
-    OemDll& operator=(const OemDll&) = delete;
+    OemDll() : module_(::LoadLibraryA(Path().c_str())) {}
 
-    bool loaded() const { return module_ != nullptr; }
-    HMODULE module() const { return module_; }
+    bool loaded() const { return module_.valid(); }
 
     template <typename Function>
     Function Get(const char* name) const {
-        return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module_, name)));
+        return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module_.get(), name)));
     }
 
-    static std::string Path();
+    static std::string Path() { return TestFiles::ExecutableFolder() + "Oem.dll"; }
 
 private:
-    HMODULE module_;
+    ScopedModule module_;
 };

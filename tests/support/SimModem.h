@@ -1,21 +1,21 @@
 #pragma once
 // The simulated modem as a test reaches it: the very DLL that COM loads for the mobile-broadband
-// classes, found by its registered path, and its control export.
+// classes, found by its registered path, and its control export. Also the check that a call
+// of Oem.dll let go of everything it took.
 
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "../../sim/SimControl.h"
+#include "tools/win/ScopedHandle.h"
 
 class SimModem {
 public:
     // Loads the registered simulator (the module COM uses, or will use) and gets its control.
     SimModem();
-    ~SimModem();
-    SimModem(const SimModem&) = delete;
-    SimModem& operator=(const SimModem&) = delete;
 
     bool loaded() const { return control_ != nullptr; }
     ISimControl* operator->() const { return control_; }
@@ -27,8 +27,10 @@ public:
 
     // InprocServer32 of the interface manager's class; empty when not registered.
     static std::wstring RegisteredPath();
+    // The folder of the registered simulator, where its shipped profiles lie.
+    static std::string Folder();
 
 private:
-    HMODULE module_ = nullptr;
+    ScopedModule module_;
     ISimControl* control_ = nullptr;
 };

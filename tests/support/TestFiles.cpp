@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -55,24 +56,8 @@ std::string ReadAll(const std::string& path) {
 }
 
 void RemoveTree(const std::string& folder) {
-    std::string base = folder;
-    if (!base.empty() && base.back() == '\\') base.pop_back();
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((base + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string path = base + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                ::DeleteFileA(path.c_str());
-            }
-        } while (::FindNextFileA(search, &found));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryA(base.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
 }
 
 std::string CommonAppData() {

@@ -1,0 +1,150 @@
+// The fault soak: calls of all six exports of the shipped Oem.dll, in mixed modes, against the
+// simulated modem with a fault chosen at random per call; a few calls get a fault that waits
+// out one of the DLL's waits. After each call: the answer is the failure value or the right
+// one, the export lock is free and the simulator holds no session, sink or object; every fifty
+// calls the process holds no more handles than after the first fifty.
+// usage: fault_soak.exe [CALLS [SEED]]   (250 calls and a seed from the clock by default)
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "support/OemDll.h"
+#include "support/NothingHeld.h"
+#include "support/TestKit.h"
+
+namespace {
+
+int gCalls = 250;
+std::uint32_t gSeed = 0;
+
+struct FlashDecision {
+    bool Result, FlashModemImage, FlashNVMImage;
+};
+
+// Faults answered at once, and those that wait out the session or the reply wait.
+const SimFault kQuick[] = {SimFault::None,
+                           SimFault::NoInterface,
+                           SimFault::SeveralInterfaces,
+                           SimFault::ServiceMissing,
+                           SimFault::SessionAlreadyOpen,
+                           SimFault::SessionOpenFailStatus,
+                           SimFault::SetCommandFails,
+                           SimFault::CompletionFailStatus,
+                           SimFault::CompletionBeforeReturn,
+                           SimFault::UnreadableDataArray,
+                           SimFault::LateCompletion};
+const SimFault kWaiting[] = {SimFault::SessionOpenNoCompletion, SimFault::NoCompletion,
+                             SimFault::CompletionWrongRequestId, SimFault::LateCompletion};
+
+// Handle values are multiples of four; GetProcessHandleCount answers 0 under Wine.
+int HandleCount() {
+    int count = 0;
+    DWORD flags = 0;
+    for (std::uintptr_t value = 4; value < 0x10000; value += 4) {
+        if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+    }
+    return count;
+}
+
+TEST(FaultSoak, EveryAnswerRightOrFailedAndNothingHeld) {
+    const std::string state = TestFiles::ExecutableFolder() + "modem-state.txt";
+    ASSERT_TRUE(::SetEnvironmentVariableA("OEMSIM_STATE", state.c_str()));
+    SimModem sim;
+    ASSERT_TRUE(sim.loaded()) << "the simulated modem is not registered in this prefix";
+    OemDll dll;
+    const auto carrierId = dll.Get<std::int32_t (*)()>("OEM_GetCurrentCarrierID");
+    const auto getSwitch = dll.Get<int (*)(std::int32_t, std::int32_t*, bool*)>("OEM_GetCarrierSwitch");
+    const auto setSwitch = dll.Get<int (*)(std::int32_t, std::int32_t, unsigned char)>("OEM_SetCarrierSwitch");
+    const auto package = dll.Get<bool (*)(const char*, const char*)>("OEM_Check_If_UpdateCurrentPackage");
+    const auto carrier =
+        dll.Get<bool (*)(void*, const char*, const char*)>("OEM_Check_If_UpdateCurrentCarrierInPackage");
+    const auto flash = dll.Get<FlashDecision (*)(const char*, const char*)>("OEM_Check_If_FlashCurrentCarrier");
+    ASSERT_TRUE(carrierId && getSwitch && setSwitch && package && carrier && flash);
+
+    std::printf("fault soak: %d calls, seed %u (replay: fault_soak.exe %d %u)\n", gCalls, gSeed, gCalls, gSeed);
+    std::mt19937 random(gSeed);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<std::uint32_t>(n)); };
+    int handles = -1;
+    for (int call = 0; call < gCalls && !HasFailure(); ++call) {
+        // About one call in seventy-five waits out a wait of the DLL: a handful per run.
+        const bool waits = pick(75) == 0;
+        const int which = waits ? pick(3) : pick(6);
+        const SimFault fault = waits ? kWaiting[pick(4)] : kQuick[pick(11)];
+        const std::uint32_t delay = waits ? 5600 : static_cast<std::uint32_t>(pick(50));
+        SCOPED_TRACE("seed " + std::to_string(gSeed) + ", call " + std::to_string(call) + ", export " +
+                     std::to_string(which) + ", fault " + std::to_string(static_cast<int>(fault)));
+        sim->Reset();
+        sim->SetFault(fault);
+        sim->SetCompletionDelay(delay);
+        const int mode = 1 + pick(5);
+        std::int32_t value = 0x5A5A5A5A;
+        unsigned char flag = 0x7F;
+        switch (which) {
+            case 0: {
+                // A completion whose data cannot be had is an empty reply: no carrier field.
+                const bool noData = fault == SimFault::CompletionFailStatus || fault == SimFault::UnreadableDataArray;
+                const std::int32_t id = carrierId();
+                EXPECT_TRUE(id == -1 || id == 5 || (id == 0 && noData)) << id;
+                break;
+            }
+            case 1: {
+                // Factory state: lock off on 5, no manual carrier, automatic on, factory default 3.
+                const std::int32_t values[] = {0, 5, 0, 0x5A5A5A5A, 3};
+                const unsigned char flags[] = {0, 0, 0, 1, 0x7F};
+                const int result = getSwitch(mode, &value, reinterpret_cast<bool*>(&flag));
+                const bool failed = result == 0 && value == 0x5A5A5A5A && flag == 0x7F;
+                EXPECT_TRUE(failed || (result == 1 && mode < 5 && value == values[mode] && flag == flags[mode]))
+                    << result << ", value " << value << ", flag " << int(flag);
+                break;
+            }
+            case 2: {
+                const int set = pick(8) == 0 ? 6 : mode;
+                const int result = setSwitch(set, 1 + pick(65534), static_cast<unsigned char>(pick(3)));
+                EXPECT_TRUE(result == 0 || (result == 1 && set != 6)) << result;
+                break;
+            }
+            case 3:
+                EXPECT_EQ(package("A1.B2.C3.10.4", mode % 2 ? "A1.B2.C3.10.5" : "x.y.z.10.4"), mode % 2 == 1);
+                break;
+            case 4:
+                EXPECT_EQ(carrier(nullptr, mode % 2 ? "CarrierX.02" : "", "CARRIERX.02"), mode % 2 == 0);
+                break;
+            default: {
+                const FlashDecision decision = flash("x1.y2.18.0.5", "7.10");
+                EXPECT_TRUE(decision.Result ? !decision.FlashModemImage && decision.FlashNVMImage
+                                            : !decision.FlashModemImage && !decision.FlashNVMImage);
+                break;
+            }
+        }
+        // A session that never answered its opening is not closed; any other opened here is.
+        const bool openFailed = fault == SimFault::SessionOpenNoCompletion;
+        EXPECT_TRUE(ExportLockIsFree());
+        EXPECT_TRUE(WaitUntil(
+            [&] { return sim->CompletionsInFlight() == 0 && sim->LiveObjects() == 0 && sim->AdvisedSinks() == 0; },
+            15000));
+        EXPECT_EQ(sim->Unadvises(), sim->Advises());
+        EXPECT_EQ(sim->SessionCloses(), openFailed ? 0 : sim->SessionOpens());
+        if ((call + 1) % 50 == 0) {
+            // Threads of the simulator's and COM's pools come and go: a few handles of slack, and
+            // a while for those of ended threads to close.
+            int now = HandleCount();
+            if (handles < 0) handles = now + 8;
+            EXPECT_TRUE(WaitUntil([&] { return (now = HandleCount()) <= handles; }, 5000))
+                << now << " handles after " << call + 1 << " calls, " << handles - 8 << " after 50";
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc > 1) gCalls = std::atoi(argv[1]);
+    gSeed = argc > 2 ? static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10))
+                     : static_cast<std::uint32_t>(::GetTickCount64());
+    return RUN_ALL_TESTS();
+}

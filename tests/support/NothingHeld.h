@@ -1,0 +1,18 @@
+#pragma once
+// The checks that a call of Oem.dll let go of everything it took.
+
+#include <string>
+#include <vector>
+
+#include "support/SimModem.h"
+
+// Whether another thread can take Oem.dll's export lock at once.
+bool ExportLockIsFree();
+
+// The commands the modem received in order; each must have carried command id 1.
+std::vector<std::string> ReceivedCommands(const SimModem& sim);
+
+// After export calls that opened `channels` channels: the export lock free, no completion in
+// flight, no sink advised, no simulator object alive (a late completion may hold one until it
+// is delivered), each channel advised and unadvised once, and every session opened here closed.
+void ExpectNothingHeld(const SimModem& sim, int channels);

@@ -1,0 +1,25 @@
+#pragma once
+// The small tools every test shares: a bounded wait for a condition and a byte string that
+// keeps its NULs. Plain C++, so the native sanitizer build uses them too.
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <thread>
+
+// Polls until ready() holds or timeoutMs passed; true when it held.
+template <typename Ready>
+bool WaitUntil(Ready ready, unsigned timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// The bytes of a literal, embedded NULs included: Bytes("\3\0\0\0abc") has seven.
+template <std::size_t N>
+std::string Bytes(const char (&text)[N]) {
+    return std::string(text, N - 1);
+}
