@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "exports/AsciiText.h"
-#include "exports/CarrierIdReply.h"
-#include "exports/CarrierSwitchReply.h"
-#include "exports/FlashVersionText.h"
-#include "exports/VersionRules.h"
+#include "text/AsciiText.h"
+#include "exports/rules/CarrierIdReply.h"
+#include "exports/rules/CarrierSwitchReply.h"
+#include "exports/rules/FlashVersionText.h"
+#include "exports/rules/VersionRules.h"
 #include "support/TestKit.h"
 
 namespace {
