@@ -1,13 +1,30 @@
 #pragma once
-// What the modem received and how its sessions were used, as ISimControl reports them; the
-// modem's lock guards them. The sinks keep their own counts (SinkRegistry).
+// What ISimControl reports: the simulator COM objects alive, and what the modem received and
+// how its sessions were used (guarded by the modem's lock). The sinks keep their own counts
+// (SinkRegistry).
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
+
+// Counts every simulator COM object from construction to destruction.
+class LiveObject {
+public:
+    static long Count() { return count_.load(); }
+
+protected:
+    LiveObject() { ++count_; }
+    ~LiveObject() { --count_; }
+    LiveObject(const LiveObject&) = delete;
+    LiveObject& operator=(const LiveObject&) = delete;
+
+private:
+    static inline std::atomic<long> count_{0};
+};
 
 struct ControlRecords {
     std::vector<std::pair<std::uint32_t, std::string>> commands;  // command id and bytes, in order

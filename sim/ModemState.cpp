@@ -18,8 +18,6 @@ const wchar_t* const kInterfaceIds[kInterfaceSlots] = {
 
 namespace {
 
-std::atomic<long> g_liveObjects{0};
-
 // How long SetCommand waits for its completion to get under way before returning anyway.
 constexpr DWORD kUnderwayWaitMs = 5000;
 // Time for the sink to get past its first steps once its callback has been entered.
@@ -69,18 +67,6 @@ bool ReadProfile(const std::string& path, SimProfile::ModemProfile* profile) {
 }
 
 }  // namespace
-
-LiveObject::LiveObject() {
-    ++g_liveObjects;
-}
-
-LiveObject::~LiveObject() {
-    --g_liveObjects;
-}
-
-long LiveObject::Count() {
-    return g_liveObjects.load();
-}
 
 ModemState::ModemState(HMODULE module) {
     startProfilePath_ = EnvironmentText("OEMSIM_PROFILE");

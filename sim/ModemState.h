@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -30,18 +29,6 @@ extern const wchar_t* const kInterfaceIds[kInterfaceSlots];
 constexpr ULONG kMaxCommandSize = 4096;
 // The result of a session operation or command while no session is open.
 constexpr HRESULT kSessionNotOpen = HRESULT_FROM_WIN32(ERROR_INVALID_STATE);
-
-// Counts every simulator COM object from construction to destruction.
-class LiveObject {
-public:
-    static long Count();
-
-protected:
-    LiveObject();
-    ~LiveObject();
-    LiveObject(const LiveObject&) = delete;
-    LiveObject& operator=(const LiveObject&) = delete;
-};
 
 class ModemState final : public ISimControl {
 public:
