@@ -120,7 +120,7 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
         return g_modem != nullptr;
     }
     // At process exit (reserved set) other threads are already gone, possibly holding locks
-    // of the modem, so it is left to the system. On FreeLibrary no worker is left (each keeps
+    // of the modem, so it is left to the system. On FreeLibrary no completion is left (each keeps
     // the DLL loaded) and no object either, if the caller asked DllCanUnloadNow.
     if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
         delete g_modem;
