@@ -165,7 +165,7 @@ TEST(SimulatorModule, LoadedWhileALateCompletionWaits) {
         ISimControl* sim = getControl();
         sim->Reset();
         sim->SetFault(SimFault::LateCompletion);
-        sim->SetCompletionDelay(500);
+        sim->SetCompletionDelay(2000);
         // Made by the DLL's own class object: COM holds no reference on the DLL.
         const auto getClass = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
             reinterpret_cast<void*>(::GetProcAddress(module.get(), "DllGetClassObject")));
@@ -177,7 +177,7 @@ TEST(SimulatorModule, LoadedWhileALateCompletionWaits) {
         ASSERT_NO_FATAL_FAILURE(client.Open());
         ASSERT_EQ(client.Send("AT\r\n"), S_OK);
         client = Client();
-        EXPECT_EQ(sim->LiveObjects(), 1) << "the device service the completion will name";
+        EXPECT_TRUE(WaitUntil([&] { return sim->LiveObjects() == 1; })) << "the service the completion will name";
         const auto canUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
             reinterpret_cast<void*>(::GetProcAddress(module.get(), "DllCanUnloadNow")));
         EXPECT_EQ(canUnloadNow(), S_FALSE);
