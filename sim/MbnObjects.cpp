@@ -1,62 +1,30 @@
 #include "MbnObjects.h"
 
-#include <new>
+#include <olectl.h>
+
+#include <utility>
 
 #include "ModemState.h"
+#include "tools/win/CatchResult.h"
+#include "tools/win/ComObject.h"
+#include "tools/win/ComPtr.h"
 #include "tools/win/ScopedSafeArray.h"
 
 namespace {
 
-// No exception leaves a COM method: whatever throws inside (an allocation) is E_OUTOFMEMORY.
-template <typename Body>
-HRESULT Guarded(Body&& body) noexcept {
-    try {
-        return body();
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
-}
-
-// Reference counting and QueryInterface for an object with one interface. Every such object
-// counts as live from construction to destruction.
-template <typename Derived, typename Interface>
-class ComObject : public Interface, private LiveObject {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, Derived::Iid())) {
-            *object = static_cast<Interface*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&references_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = ::InterlockedDecrement(&references_);
-        if (left == 0) delete static_cast<Derived*>(this);
-        return static_cast<ULONG>(left);
-    }
-
-protected:
-    ComObject() = default;
-    ~ComObject() = default;
-
-private:
-    LONG references_ = 1;
-};
+// One simulator COM object: counted live from construction to destruction.
+template <typename Derived, typename... Interfaces>
+class SimObject : public ComObject<Derived, Interfaces...>, private LiveObject {};
 
 // Creates an object and hands out the interface asked for; the creation reference goes.
 template <typename Object, typename... Args>
 HRESULT Make(REFIID iid, void** out, Args... args) {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
-    Object* object = new (std::nothrow) Object(args...);
-    if (object == nullptr) return E_OUTOFMEMORY;
-    const HRESULT hr = object->QueryInterface(iid, out);
-    object->Release();
-    return hr;
+    return CatchResult(E_OUTOFMEMORY, [&] {
+        const ComPtr<Object> object = ComPtr<Object>::Adopt(new Object(args...));
+        return object->QueryInterface(iid, out);
+    });
 }
 
 HRESULT NewBstr(const wchar_t* text, BSTR* out) {
@@ -75,9 +43,9 @@ int VisibleInterface(const wchar_t* interfaceId) {
     return -1;
 }
 
-class MbnInterface final : public ComObject<MbnInterface, IMbnInterface> {
+class MbnInterface final : public SimObject<MbnInterface, IMbnInterface> {
 public:
-    static const IID& Iid() { return IID_MbnInterface; }
+    static const InterfaceRow<MbnInterface> kInterfaceTable[];
     explicit MbnInterface(int index) : index_(index) {}
 
     HRESULT STDMETHODCALLTYPE get_InterfaceID(BSTR* interfaceId) override {
@@ -113,9 +81,9 @@ private:
     int index_;
 };
 
-class InterfaceManager final : public ComObject<InterfaceManager, IMbnInterfaceManager> {
+class InterfaceManager final : public SimObject<InterfaceManager, IMbnInterfaceManager> {
 public:
-    static const IID& Iid() { return IID_MbnInterfaceManager; }
+    static const InterfaceRow<InterfaceManager> kInterfaceTable[];
 
     HRESULT STDMETHODCALLTYPE GetInterface(LPCWSTR interfaceId, IMbnInterface** mbnInterface) override {
         CostScope cost;
@@ -134,11 +102,11 @@ public:
         ScopedSafeArray array(::SafeArrayCreateVector(VT_UNKNOWN, 0, static_cast<ULONG>(count)));
         if (!array.get()) return E_OUTOFMEMORY;
         for (LONG i = 0; i < count; ++i) {
-            IMbnInterface* item = new (std::nothrow) MbnInterface(i);
-            if (item == nullptr) return E_OUTOFMEMORY;
             // The array takes its own reference; the creation reference goes right after.
-            const HRESULT hr = ::SafeArrayPutElement(array.get(), &i, static_cast<IUnknown*>(item));
-            item->Release();
+            ComPtr<IMbnInterface> item;
+            const HRESULT made = Make<MbnInterface>(IID_MbnInterface, item.put_void(), static_cast<int>(i));
+            if (FAILED(made)) return made;
+            const HRESULT hr = ::SafeArrayPutElement(array.get(), &i, item.get());
             if (FAILED(hr)) return hr;
         }
         *mbnInterfaces = array.release();
@@ -146,35 +114,42 @@ public:
     }
 };
 
-class DeviceService final : public ComObject<DeviceService, IMbnDeviceService> {
+class DeviceService final : public SimObject<DeviceService, IMbnDeviceService> {
 public:
-    static const IID& Iid() { return IID_MbnDeviceService; }
+    static const InterfaceRow<DeviceService> kInterfaceTable[];
     explicit DeviceService(int index) : index_(index) {}
 
     HRESULT STDMETHODCALLTYPE QuerySupportedCommands(ULONG* requestId) override {
-        return Guarded([&] { return Modem().QuerySupportedCommands(this, requestId); });
+        return CatchResult(E_OUTOFMEMORY, [&] { return Modem().QuerySupportedCommands(this, requestId); });
     }
     HRESULT STDMETHODCALLTYPE OpenCommandSession(ULONG* requestId) override {
-        return Guarded([&] { return Modem().OpenSession(ModemState::Session::Command, this, requestId); });
+        return CatchResult(E_OUTOFMEMORY,
+                           [&] { return Modem().OpenSession(ModemState::Session::Command, this, requestId); });
     }
     HRESULT STDMETHODCALLTYPE CloseCommandSession(ULONG* requestId) override {
-        return Guarded([&] { return Modem().CloseSession(ModemState::Session::Command, this, requestId); });
+        return CatchResult(E_OUTOFMEMORY,
+                           [&] { return Modem().CloseSession(ModemState::Session::Command, this, requestId); });
     }
     HRESULT STDMETHODCALLTYPE SetCommand(ULONG commandId, SAFEARRAY* data, ULONG* requestId) override {
-        return Guarded([&] { return Modem().Command(ModemState::CommandKind::Set, commandId, data, this, requestId); });
+        return CatchResult(E_OUTOFMEMORY, [&] {
+            return Modem().Command(ModemState::CommandKind::Set, commandId, data, this, requestId);
+        });
     }
     HRESULT STDMETHODCALLTYPE QueryCommand(ULONG commandId, SAFEARRAY* data, ULONG* requestId) override {
-        return Guarded(
-            [&] { return Modem().Command(ModemState::CommandKind::Query, commandId, data, this, requestId); });
+        return CatchResult(E_OUTOFMEMORY, [&] {
+            return Modem().Command(ModemState::CommandKind::Query, commandId, data, this, requestId);
+        });
     }
     HRESULT STDMETHODCALLTYPE OpenDataSession(ULONG* requestId) override {
-        return Guarded([&] { return Modem().OpenSession(ModemState::Session::Data, this, requestId); });
+        return CatchResult(E_OUTOFMEMORY,
+                           [&] { return Modem().OpenSession(ModemState::Session::Data, this, requestId); });
     }
     HRESULT STDMETHODCALLTYPE CloseDataSession(ULONG* requestId) override {
-        return Guarded([&] { return Modem().CloseSession(ModemState::Session::Data, this, requestId); });
+        return CatchResult(E_OUTOFMEMORY,
+                           [&] { return Modem().CloseSession(ModemState::Session::Data, this, requestId); });
     }
     HRESULT STDMETHODCALLTYPE WriteData(SAFEARRAY* data, ULONG* requestId) override {
-        return Guarded([&] { return Modem().WriteData(data, this, requestId); });
+        return CatchResult(E_OUTOFMEMORY, [&] { return Modem().WriteData(data, this, requestId); });
     }
     HRESULT STDMETHODCALLTYPE get_InterfaceID(BSTR* interfaceId) override {
         CostScope cost;
@@ -202,9 +177,9 @@ private:
     int index_;
 };
 
-class DeviceServicesContext final : public ComObject<DeviceServicesContext, IMbnDeviceServicesContext> {
+class DeviceServicesContext final : public SimObject<DeviceServicesContext, IMbnDeviceServicesContext> {
 public:
-    static const IID& Iid() { return IID_MbnDeviceServicesContext; }
+    static const InterfaceRow<DeviceServicesContext> kInterfaceTable[];
     explicit DeviceServicesContext(int index) : index_(index) {}
 
     // The element type of this array is undocumented; nothing here needs it.
@@ -235,25 +210,15 @@ private:
     int index_;
 };
 
-// The device services events connection point. It lives inside its manager and shares the
-// manager's reference count, as connection points usually do.
-class EventsConnectionPoint final : public IConnectionPoint {
-public:
-    EventsConnectionPoint(IUnknown* owner, IConnectionPointContainer* container)
-        : owner_(owner), container_(container) {}
+class DeviceServicesManager;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IConnectionPoint)) {
-            *object = static_cast<IConnectionPoint*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return owner_->AddRef(); }
-    ULONG STDMETHODCALLTYPE Release() override { return owner_->Release(); }
+// The device services events connection point, a separate object as the platform's is. It
+// holds its manager, under whose name the sinks advised on it are kept, so they go with it.
+class EventsConnectionPoint final : public SimObject<EventsConnectionPoint, IConnectionPoint> {
+public:
+    static const InterfaceRow<EventsConnectionPoint> kInterfaceTable[];
+    explicit EventsConnectionPoint(ComPtr<IConnectionPointContainer> container, const void* owner)
+        : container_(std::move(container)), owner_(owner) {}
 
     HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
         if (iid == nullptr) return E_POINTER;
@@ -262,17 +227,17 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** container) override {
         if (container == nullptr) return E_POINTER;
-        container_->AddRef();
-        *container = container_;
+        ComPtr<IConnectionPointContainer> copy = container_;
+        *container = copy.release();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override {
         CostScope cost;
-        return Guarded([&] { return Modem().Advise(this, sink, cookie); });
+        return CatchResult(E_OUTOFMEMORY, [&] { return Modem().sinks().Advise(owner_, sink, cookie); });
     }
     HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
         CostScope cost;
-        return Modem().Unadvise(this, cookie);
+        return Modem().sinks().Unadvise(owner_, cookie);
     }
     HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** connections) override {
         if (connections != nullptr) *connections = nullptr;
@@ -280,37 +245,16 @@ public:
     }
 
 private:
-    IUnknown* owner_;
-    IConnectionPointContainer* container_;
+    ComPtr<IConnectionPointContainer> container_;
+    const void* owner_;
 };
 
-class DeviceServicesManager final : public IMbnDeviceServicesManager,
-                                    public IConnectionPointContainer,
-                                    private LiveObject {
+class DeviceServicesManager final
+    : public SimObject<DeviceServicesManager, IMbnDeviceServicesManager, IConnectionPointContainer> {
 public:
-    DeviceServicesManager() : point_(static_cast<IMbnDeviceServicesManager*>(this), this) {}
+    static const InterfaceRow<DeviceServicesManager> kInterfaceTable[];
     // Sinks still advised on this manager's connection point go with it.
-    ~DeviceServicesManager() { Modem().DropSinks(&point_); }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_MbnDeviceServicesManager)) {
-            *object = static_cast<IMbnDeviceServicesManager*>(this);
-        } else if (IsEqualIID(iid, IID_IConnectionPointContainer)) {
-            *object = static_cast<IConnectionPointContainer*>(this);
-        } else {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&references_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = ::InterlockedDecrement(&references_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
+    ~DeviceServicesManager() override { Modem().sinks().DropOwner(this); }
 
     HRESULT STDMETHODCALLTYPE GetDeviceServicesContext(BSTR interfaceId, IMbnDeviceServicesContext** context) override {
         CostScope cost;
@@ -331,15 +275,38 @@ public:
         if (point == nullptr) return E_POINTER;
         *point = nullptr;
         if (!IsEqualIID(iid, IID_MbnDeviceServicesEvents)) return CONNECT_E_NOCONNECTION;
-        point_.AddRef();
-        *point = &point_;
-        return S_OK;
+        AddRef();
+        ComPtr<IConnectionPointContainer> self = ComPtr<IConnectionPointContainer>::Adopt(this);
+        return Make<EventsConnectionPoint>(IID_IConnectionPoint, reinterpret_cast<void**>(point), self,
+                                           static_cast<const void*>(this));
     }
-
-private:
-    LONG references_ = 1;
-    EventsConnectionPoint point_;
 };
+
+const InterfaceRow<MbnInterface> MbnInterface::kInterfaceTable[] = {
+    {&IID_IUnknown, AsInterface<MbnInterface, IMbnInterface>},
+    {&IID_MbnInterface, AsInterface<MbnInterface, IMbnInterface>},
+    {}};
+const InterfaceRow<InterfaceManager> InterfaceManager::kInterfaceTable[] = {
+    {&IID_IUnknown, AsInterface<InterfaceManager, IMbnInterfaceManager>},
+    {&IID_MbnInterfaceManager, AsInterface<InterfaceManager, IMbnInterfaceManager>},
+    {}};
+const InterfaceRow<DeviceService> DeviceService::kInterfaceTable[] = {
+    {&IID_IUnknown, AsInterface<DeviceService, IMbnDeviceService>},
+    {&IID_MbnDeviceService, AsInterface<DeviceService, IMbnDeviceService>},
+    {}};
+const InterfaceRow<DeviceServicesContext> DeviceServicesContext::kInterfaceTable[] = {
+    {&IID_IUnknown, AsInterface<DeviceServicesContext, IMbnDeviceServicesContext>},
+    {&IID_MbnDeviceServicesContext, AsInterface<DeviceServicesContext, IMbnDeviceServicesContext>},
+    {}};
+const InterfaceRow<EventsConnectionPoint> EventsConnectionPoint::kInterfaceTable[] = {
+    {&IID_IUnknown, AsInterface<EventsConnectionPoint, IConnectionPoint>},
+    {&IID_IConnectionPoint, AsInterface<EventsConnectionPoint, IConnectionPoint>},
+    {}};
+const InterfaceRow<DeviceServicesManager> DeviceServicesManager::kInterfaceTable[] = {
+    {&IID_IUnknown, AsInterface<DeviceServicesManager, IMbnDeviceServicesManager>},
+    {&IID_MbnDeviceServicesManager, AsInterface<DeviceServicesManager, IMbnDeviceServicesManager>},
+    {&IID_IConnectionPointContainer, AsInterface<DeviceServicesManager, IConnectionPointContainer>},
+    {}};
 
 }  // namespace
 

@@ -59,6 +59,10 @@ public:
     // Completions handed to a sink that have not returned yet (0 when the modem is idle).
     virtual int CompletionsInFlight() = 0;
 
+    // Takes the profile at path as a new run with it would: the carrier state that profile's
+    // modem reached in earlier runs, else its factory values; false when unreadable.
+    virtual bool StartProfile(const char* path) = 0;
+
 protected:
     ~ISimControl() = default;
 };

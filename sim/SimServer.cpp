@@ -2,40 +2,32 @@
 // Mobile Broadband managers, the class objects, the unload test, and the control exports.
 #include <windows.h>
 #include <objbase.h>
+#include <olectl.h>
 
 #include <atomic>
 #include <cwchar>
-#include <new>
 
 #include "MbnObjects.h"
 #include "ModemState.h"
+#include "tools/win/CatchResult.h"
+#include "tools/win/ComObject.h"
+#include "tools/win/ComPtr.h"
+#include "tools/win/ScopedHandle.h"
 
 namespace {
 
 HMODULE g_module = nullptr;
 ModemState* g_modem = nullptr;
-// Class-object references and LockServer locks.
+// LockServer locks; live class objects count among the live objects.
 std::atomic<long> g_serverLocks{0};
 
 using Creator = HRESULT (*)(REFIID, void**);
 
-class ClassFactory final : public IClassFactory {
+// A class object, made for each DllGetClassObject; alive, it keeps the DLL loaded.
+class ClassFactory final : public ComObject<ClassFactory, IClassFactory>, private LiveObject {
 public:
+    static const InterfaceRow<ClassFactory> kInterfaceTable[];
     explicit ClassFactory(Creator create) : create_(create) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-            *object = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    // The class objects are static: a reference on one only keeps the DLL loaded.
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++g_serverLocks + 1); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--g_serverLocks + 1); }
 
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
         if (object == nullptr) return E_POINTER;
@@ -56,20 +48,23 @@ private:
     Creator create_;
 };
 
-ClassFactory g_interfaceManagerClass(&CreateInterfaceManager);
-ClassFactory g_deviceServicesManagerClass(&CreateDeviceServicesManager);
+const InterfaceRow<ClassFactory> ClassFactory::kInterfaceTable[] = {
+    {&IID_IUnknown, AsInterface<ClassFactory, IClassFactory>},
+    {&IID_IClassFactory, AsInterface<ClassFactory, IClassFactory>},
+    {}};
 
 struct ServedClass {
     const CLSID* clsid;
+    Creator create;
     const wchar_t* key;  // below HKEY_CLASSES_ROOT
     const wchar_t* name;
 };
 
 const ServedClass kServedClasses[] = {
-    {&CLSID_MbnInterfaceManagerClass, L"CLSID\\{BDFEE05B-4418-11DD-90ED-001C257CCFF1}",
+    {&CLSID_MbnInterfaceManagerClass, &CreateInterfaceManager, L"CLSID\\{BDFEE05B-4418-11DD-90ED-001C257CCFF1}",
      L"Simulated modem: MbnInterfaceManager"},
-    {&CLSID_MbnDeviceServicesManagerClass, L"CLSID\\{2269DAA3-2A9F-4165-A501-CE00A6F7A75B}",
-     L"Simulated modem: MbnDeviceServicesManager"},
+    {&CLSID_MbnDeviceServicesManagerClass, &CreateDeviceServicesManager,
+     L"CLSID\\{2269DAA3-2A9F-4165-A501-CE00A6F7A75B}", L"Simulated modem: MbnDeviceServicesManager"},
 };
 
 bool ModulePath(wchar_t (&path)[MAX_PATH]) {
@@ -83,21 +78,17 @@ LONG SetText(HKEY key, const wchar_t* name, const wchar_t* value) {
 }
 
 LONG RegisterClass(const ServedClass& served, const wchar_t* modulePath) {
-    HKEY classKey = nullptr;
+    ScopedRegKey classKey;
     LONG status =
-        ::RegCreateKeyExW(HKEY_CLASSES_ROOT, served.key, 0, nullptr, 0, KEY_WRITE, nullptr, &classKey, nullptr);
-    if (status != ERROR_SUCCESS) return status;
-    status = SetText(classKey, nullptr, served.name);
-    HKEY serverKey = nullptr;
+        ::RegCreateKeyExW(HKEY_CLASSES_ROOT, served.key, 0, nullptr, 0, KEY_WRITE, nullptr, classKey.put(), nullptr);
+    if (status == ERROR_SUCCESS) status = SetText(classKey.get(), nullptr, served.name);
+    ScopedRegKey serverKey;
     if (status == ERROR_SUCCESS) {
-        status = ::RegCreateKeyExW(classKey, L"InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr, &serverKey, nullptr);
+        status = ::RegCreateKeyExW(classKey.get(), L"InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr,
+                                   serverKey.put(), nullptr);
     }
-    if (status == ERROR_SUCCESS) {
-        status = SetText(serverKey, nullptr, modulePath);
-        if (status == ERROR_SUCCESS) status = SetText(serverKey, L"ThreadingModel", L"Both");
-        ::RegCloseKey(serverKey);
-    }
-    ::RegCloseKey(classKey);
+    if (status == ERROR_SUCCESS) status = SetText(serverKey.get(), nullptr, modulePath);
+    if (status == ERROR_SUCCESS) status = SetText(serverKey.get(), L"ThreadingModel", L"Both");
     return status;
 }
 
@@ -125,11 +116,11 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
         g_module = module;
         ::DisableThreadLibraryCalls(module);
         // Reads no file and starts no thread: the profile is read on first use.
-        g_modem = new (std::nothrow) ModemState(module);
+        g_modem = CatchResult<ModemState*>(nullptr, [&] { return new ModemState(module); });
         return g_modem != nullptr;
     }
     // At process exit (reserved set) other threads are already gone, possibly holding locks
-    // of the modem, so it is left to the system. On FreeLibrary no worker is left (each keeps
+    // of the modem, so it is left to the system. On FreeLibrary no completion is left (each keeps
     // the DLL loaded) and no object either, if the caller asked DllCanUnloadNow.
     if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
         delete g_modem;
@@ -143,9 +134,10 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
     *object = nullptr;
     for (const ServedClass& served : kServedClasses) {
         if (IsEqualCLSID(clsid, *served.clsid)) {
-            ClassFactory& factory = served.clsid == &CLSID_MbnInterfaceManagerClass ? g_interfaceManagerClass
-                                                                                    : g_deviceServicesManagerClass;
-            return factory.QueryInterface(iid, object);
+            return CatchResult(E_OUTOFMEMORY, [&] {
+                const ComPtr<ClassFactory> factory = ComPtr<ClassFactory>::Adopt(new ClassFactory(served.create));
+                return factory->QueryInterface(iid, object);
+            });
         }
     }
     return CLASS_E_CLASSNOTAVAILABLE;
@@ -178,5 +170,5 @@ extern "C" ISimControl* __cdecl OemSimGetControl() {
 }
 
 extern "C" void __cdecl OemSimGetCost(SimCost* cost) {
-    if (cost != nullptr) g_modem->GetCost(cost);
+    if (cost != nullptr) g_modem->delivery().GetCost(cost);
 }

@@ -1,11 +1,10 @@
-// The simulated modem's carrier model: the bytes it answers and how each command moves its state,
-// the text that keeps the state between runs, and the "=" lines of a profile.
+// The simulated modem's carrier model: the bytes it answers and how each command moves its state.
+// The "=" lines that give its values are rows of the profile's table.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "../../sim/CarrierModel.h"
-#include "../../sim/ModemProfile.h"
 
 namespace {
 
@@ -80,62 +79,5 @@ const CommandRow kCommandRows[] = {
 
 INSTANTIATE_TEST_SUITE_P(Commands, CarrierModelTest, ::testing::ValuesIn(kCommandRows),
                          [](const ::testing::TestParamInfo<CommandRow>& info) { return info.param.name; });
-
-TEST(CarrierStateText, ReadBackAsWritten) {
-    for (const CarrierState& state : {kFactory, kLocked, kManual, State{0, true, 65535, 65535, false, 0}}) {
-        CarrierState read;
-        std::string error;
-        ASSERT_TRUE(SimProfile::ReadCarrierStateText(SimProfile::CarrierStateText(state), &read, &error)) << error;
-        EXPECT_EQ(read, state);
-    }
-    EXPECT_EQ(SimProfile::CarrierStateText(kLocked),
-              "= current 20\n= lock 1,20\n= manual 0\n= auto 1\n= factory-default 3\n");
-}
-
-// Read over kManual: refused texts leave it as it was, settings left out keep their values.
-struct TextRow {
-    const char* name;
-    const char* text;
-    const char* error;  // empty: read
-    CarrierState after;
-};
-
-class CarrierStateTextTest : public ::testing::TestWithParam<TextRow> {};
-
-TEST_P(CarrierStateTextTest, ReadOrRefused) {
-    CarrierState state = kManual;
-    std::string error;
-    EXPECT_EQ(SimProfile::ReadCarrierStateText(GetParam().text, &state, &error), *GetParam().error == '\0');
-    EXPECT_EQ(error, GetParam().error);
-    EXPECT_EQ(state, GetParam().after);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, CarrierStateTextTest,
-    ::testing::Values(
-        TextRow{"KeysLeftOutKeptBlanksIgnored", "  =current   12 \t\n\n", "", State{12, false, 5, 9, false, 8}},
-        TextRow{"UnknownKey", "= current 1\n= colour 2\n", "line 2: unknown carrier setting \"colour\"", kManual},
-        TextRow{"KeyTwice", "= auto 1\r\n# c\n= auto 0\n", "line 3: the carrier setting auto is given twice", kManual},
-        TextRow{"LockWithoutComma", "= lock 1\n",
-                "line 1: the carrier setting lock needs 0 or 1, a comma and a number, not \"1\"", kManual},
-        TextRow{"NumberTooLarge", "= manual 65536\n",
-                "line 1: the carrier setting manual needs a number 0 to 65535, not \"65536\"", kManual},
-        TextRow{"NotASetting", "> AT\n", "line 1: a line must begin with \"=\" or \"#\"", kManual}),
-    [](const ::testing::TestParamInfo<TextRow>& info) { return info.param.name; });
-
-TEST(CarrierModelInProfile, EqualsLinesGiveTheFactoryValuesAndExactLinesStayListed) {
-    SimProfile::ModemProfile profile;
-    std::string error;
-    ASSERT_TRUE(SimProfile::ModemProfile::Parse("= current 5\n= auto 1\n> AT+GTFDCAR?\\r\\n\n< x\n> AT+GT*\n< y\n",
-                                                &profile, &error))
-        << error;
-    ASSERT_NE(profile.carrierFactory(), nullptr);
-    EXPECT_EQ(*profile.carrierFactory(), (State{5, false, 0, 0, true, 0})) << "settings left out are 0";
-    EXPECT_TRUE(profile.ListsExactly("AT+GTFDCAR?\r\n"));
-    EXPECT_FALSE(profile.ListsExactly("AT+GTLOCKCAR?\r\n")) << "a prefix match is not an exact listing";
-
-    ASSERT_TRUE(SimProfile::ModemProfile::Parse("> AT\n", &profile, &error));
-    EXPECT_EQ(profile.carrierFactory(), nullptr) << "no \"=\" line, no carrier model";
-}
 
 }  // namespace

@@ -23,7 +23,6 @@ const char kProfile[] =
     "< prefix\n"
     "> NUL\\0\\xff\\\\\n"
     "< a\\0b \n"
-    ">  AT\n"
     "> ATE0\n"
     "<\n"
     "> *\n"
@@ -59,33 +58,24 @@ INSTANTIATE_TEST_SUITE_P(
         ProfileRow{"ReplyLinesJoined", kProfile, "AT+GTCURCAR?\r\n", "\r\n+GTCURCAR: 5\r\n\r\nOK\r\n"},
         ProfileRow{"PrefixMatch", kProfile, "AT+GTFDCAR=3\r\n", "\r\nOK\r\n"},
         ProfileRow{"ExactBeatsPrefix", kProfile, "AT+GTFDCAR=9\r\n", kError},
-        ProfileRow{"LongerPrefixWins", kProfile, "AT+GTFDCAR=\r\n", "\r\nOK\r\n"},
         ProfileRow{"ShortPrefix", kProfile, "AT+GTXYZ", "prefix"},
         ProfileRow{"EscapesAndTrailingBlankKept", kProfile, std::string("NUL\0\xff\\", 6), std::string("a\0b ", 4)},
-        ProfileRow{"SecondBlankBelongsToTheCommand", kProfile, " AT", ""},
         ProfileRow{"EmptyReply", kProfile, "ATE0", ""}, ProfileRow{"CatchAll", kProfile, "AT+UNKNOWN\r\n", "other"},
         ProfileRow{"WithoutLineEndOnlyThePrefixMatches", kProfile, "AT+GTCURCAR?", "prefix"},
-        ProfileRow{"Listed", kNoCatchAll, "AT\r\n", "\r\nOK\r\n"},
         ProfileRow{"UnlistedGetsError", kNoCatchAll, "ATI\r\n", kError},
-        ProfileRow{"EmptyProfileGetsError", "", "AT\r\n", kError},
         ProfileRow{"ReplyBeforeCommand", "# c\n< x\n", "", "line 2: a reply before any \">\" command"},
         ProfileRow{"UnknownEscape", "> A\\q\n", "", "line 1: unknown escape \\q"},
-        ProfileRow{"ShortHex", "> A\n< \\x4\n", "", "line 2: \\x needs two hex digits"},
         ProfileRow{"LoneBackslash", "> A\\\n", "", "line 1: a lone \\ at the end"},
         ProfileRow{"UnknownLine", "> A\nreply\n", "", "line 2: a line must begin with \">\", \"<\", \"=\" or \"#\""},
         ProfileRow{"DuplicateCommand", "> A\\r\n> A\\r\n", "", "line 2: the command A\\r is listed twice"},
-        ProfileRow{"DuplicatePrefix", "> *\n> *\n", "", "line 2: the command * is listed twice"},
-        ProfileRow{"CarrierLineChecked", "> AT\n= lock 2,1\n", "",
-                   "line 2: the carrier setting lock needs 0 or 1, a comma and a number, not \"2,1\""}),
+        // "=" lines: the carrier model's factory values, read as the saved state is.
+        ProfileRow{"CarrierLockWithoutComma", "> AT\n= lock 1\n", "",
+                   "line 2: the carrier setting lock needs 0 or 1, a comma and a number, not \"1\""},
+        ProfileRow{"CarrierNumberTooLarge", "= manual 65536\n", "",
+                   "line 1: the carrier setting manual needs a number 0 to 65535, not \"65536\""},
+        ProfileRow{"CarrierUnknownKey", "= current 1\n= colour 2\n", "", "line 2: unknown carrier setting \"colour\""},
+        ProfileRow{"CarrierKeyTwice", "= auto 1\r\n# c\n= auto 0\n", "",
+                   "line 3: the carrier setting auto is given twice"}),
     [](const ::testing::TestParamInfo<ProfileRow>& info) { return info.param.name; });
-
-TEST(ModemProfile, EscapeIsReadBackByUnescape) {
-    std::string bytes;
-    for (int i = 0; i < 256; ++i) bytes += static_cast<char>(i);
-    std::string back, error;
-    ASSERT_TRUE(SimProfile::Unescape(SimProfile::Escape(bytes), &back, &error)) << error;
-    EXPECT_EQ(back, bytes);
-    EXPECT_EQ(SimProfile::Escape(std::string("A\r\n\0\x7f", 5)), "A\\r\\n\\0\\x7F");
-}
 
 }  // namespace

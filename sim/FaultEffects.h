@@ -1,0 +1,28 @@
+#pragma once
+// What each fault does to the modem, one row per SimFault: a new fault is one enumerator in
+// SimControl.h and one row in FaultEffects.cpp. The modem carries out every command that
+// reaches it; a fault changes what the platform shows and how an answer travels back.
+
+#include <windows.h>
+
+#include "SimControl.h"
+
+struct FaultEffect {
+    SimFault fault;       // the row's own enumerator, checked against its place
+    int interfaces;       // mobile-broadband interfaces shown; the first is the modem
+    bool serviceFound;    // the modem offers the AT service
+    bool openBeforehand;  // the command session is open before anyone opens it
+    bool openOpens;       // OpenCommandSession opens the session
+    bool openCompletes;   // and completes, with openStatus
+    HRESULT openStatus;
+    HRESULT commandResult;  // what SetCommand and QueryCommand return; a failure records nothing
+    bool replies;           // a command completion comes
+    bool late;              // after the delay set with SetCompletionDelay
+    bool beforeReturn;      // under way before SetCommand returns
+    HRESULT replyStatus;
+    bool withData;    // the completion carries the reply's bytes
+    bool unreadable;  // in an array that cannot be accessed
+    ULONG idOffset;   // added to the request id the completion names
+};
+
+const FaultEffect& EffectOf(SimFault fault);
