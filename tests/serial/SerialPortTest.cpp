@@ -61,7 +61,8 @@ std::string Who(unsigned int port) {
 
 std::string Numbered(int count, size_t width) {  // the responder's long answers
     std::string text;
-    for (int i = 0; i < count; ++i) text += std::string(width - std::to_string(i).size(), '0') + std::to_string(i) + ',';
+    for (int i = 0; i < count; ++i)
+        text += std::string(width - std::to_string(i).size(), '0') + std::to_string(i) + ',';
     return text;
 }
 const std::string kLongReply = Numbered(300, 4);  // 1500 bytes

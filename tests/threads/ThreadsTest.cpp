@@ -7,7 +7,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <new>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -19,20 +18,6 @@
 #include "tools/threads/CThreadPools.h"
 #include "tools/threads/CThreadQueue.h"
 #include "tools/win/Event.h"
-
-// Allocation fails on the n-th call from now when armed: what Start meets when memory runs out.
-std::atomic<int> g_failingAllocation{0};
-void* operator new(std::size_t size) {
-    if (g_failingAllocation > 0 && --g_failingAllocation == 0) throw std::bad_alloc();
-    if (void* memory = ::HeapAlloc(::GetProcessHeap(), 0, size ? size : 1)) return memory;
-    throw std::bad_alloc();
-}
-void operator delete(void* memory) noexcept {
-    if (memory) ::HeapFree(::GetProcessHeap(), 0, memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-    operator delete(memory);
-}
 
 namespace {
 
@@ -188,21 +173,6 @@ TEST(ThreadPools, BusyPoolWaitsForAFreedWorkerElseGrowsByOne) {
     again.OpenAll();
     pool.reset();
     EXPECT_EQ(::testing::internal::GetCapturedStdout().find("new a thread"), std::string::npos);
-}
-
-// Memory running out anywhere in Start leaves a pool that stops cleanly and loses no job.
-TEST(ThreadPools, StartWithAllocationFailures) {
-    for (int failing = 1; failing <= 3 * Workers(); ++failing) {
-        CThreadPools* pool = new CThreadPools(10);
-        g_failingAllocation = failing;
-        pool->Start();
-        g_failingAllocation = 0;
-        ProbeJob job;
-        const BOOL accepted = pool->PostJob(&job);
-        pool->Stop();
-        pool->Release();
-        EXPECT_EQ(job.Verdict(), accepted ? "run then released" : "untouched") << "allocation " << failing;
-    }
 }
 
 // Jobs run one at a time in posting order; a throwing job is released and the queue goes on; a
