@@ -16,8 +16,8 @@ IGlobalTools::IMbimChannel* NewChannelFromFactory() {
 
 ExportEnvironment ProcessEnvironment() {
     ExportEnvironment environment;
-    environment.log = Module().moduleLog;
-    environment.exportLock = Module().exportLock;
+    environment.log = Module().moduleLog.get();
+    environment.exportLock = Module().exportLock.get();
     environment.newChannel = &NewChannelFromFactory;
     return environment;
 }

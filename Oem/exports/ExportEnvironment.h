@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "tools/IGlobalTools.h"
+#include "tools/win/ScopedHandle.h"
 
 // What a modem export works with: the module log, the export lock and where its channel
 // comes from. The shipped exports use the process's own; tests build one around a fake
@@ -20,10 +23,18 @@ struct ExportEnvironment {
     }
 };
 
+// Ends a tool object through its interface's Release.
+struct ToolRelease {
+    template <typename Tool>
+    void operator()(Tool* tool) const {
+        tool->Release();
+    }
+};
+
 // The process's module log and export lock, made at load and ended at unload.
 struct ModuleGlobals {
-    IGlobalTools::ILogEx* moduleLog = nullptr;
-    HANDLE exportLock = nullptr;
+    std::unique_ptr<IGlobalTools::ILogEx, ToolRelease> moduleLog;
+    ScopedHandle exportLock;
 };
 ModuleGlobals& Module();
 

@@ -6,13 +6,12 @@ namespace {
 constexpr std::uint32_t kAtCommandId = 1;
 }
 
-ModemExportFrame::ModemExportFrame(const ExportEnvironment& environment) : environment_(environment) {
-    if (environment_.exportLock) ::WaitForSingleObject(environment_.exportLock, INFINITE);
-}
+ModemExportFrame::ModemExportFrame(const ExportEnvironment& environment)
+    : environment_(environment), exportLock_(WaitAndHold(environment.exportLock)) {}
 
+// The channel goes first; the export lock is let go after it, as the hold is destroyed.
 ModemExportFrame::~ModemExportFrame() {
     ReleaseChannel();
-    if (environment_.exportLock) ::ReleaseMutex(environment_.exportLock);
 }
 
 IGlobalTools::IMbimChannel* ModemExportFrame::OpenChannel(const ChannelLines& lines) {

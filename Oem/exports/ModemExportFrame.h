@@ -7,6 +7,7 @@
 #include <string>
 
 #include "exports/ExportEnvironment.h"
+#include "tools/win/ScopedHandle.h"
 
 // The module-log lines an export writes around getting its channel; null means no line.
 struct ChannelLines {
@@ -18,7 +19,8 @@ struct ChannelLines {
 
 class ModemExportFrame {
 public:
-    // Waits for the export lock without time-out; an abandoned lock is taken like a free one.
+    // Waits for the export lock without time-out; an abandoned lock is taken like a free one,
+    // and a failed wait holds (and later releases) nothing.
     explicit ModemExportFrame(const ExportEnvironment& environment);
     // Releases a channel still held, then the export lock.
     ~ModemExportFrame();
@@ -41,6 +43,7 @@ public:
 
 private:
     const ExportEnvironment& environment_;
+    HeldMutex exportLock_;
     IGlobalTools::IMbimChannel* channel_ = nullptr;
 };
 

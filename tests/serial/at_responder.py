@@ -11,23 +11,34 @@ import select
 import signal
 import subprocess
 import sys
+import termios
 import time
 import tty
 
 LONG_REPLY = b"".join(b"%04d," % i for i in range(300))  # 1500 bytes
 HUGE_REPLY = b"".join(b"%05d," % i for i in range(500))  # 3000 bytes
-REPLIES = {b"AT": b"\r\nOK\r\n", b"AT+ONE": b"K", b"AT+TWO": b"OK", b"AT+NUL": b"\r\n\0A\0\0B\r\n\0OK\r\n",
-           b"AT+LONG": LONG_REPLY, b"AT+HUGE": HUGE_REPLY, b"AT+SILENT": None, b"": None}
+REPLIES = {b"AT": b"\r\nOK\r\n", b"AT+ONE": b"K", b"AT+TWO": b"OK", b"AT+LONG": LONG_REPLY, b"AT+HUGE": HUGE_REPLY,
+           b"AT+SILENT": None, b"": None}
+SPEEDS = {getattr(termios, "B%d" % b): b for b in (9600, 19200, 38400, 57600, 115200, 230400) if hasattr(termios, "B%d" % b)}
+SIZES = {termios.CS5: 5, termios.CS6: 6, termios.CS7: 7, termios.CS8: 8}
 
 
-def answer(line, name):
+def line_settings(terminal):
+    """The terminal's settings as a port sets them, such as "115200 8N1"."""
+    _, _, cflag, _, _, ospeed, _ = termios.tcgetattr(terminal)
+    parity = "N" if not cflag & termios.PARENB else "O" if cflag & termios.PARODD else "E"
+    stop = 2 if cflag & termios.CSTOPB else 1
+    return ("%s %d%s%d" % (SPEEDS.get(ospeed, "?"), SIZES[cflag & termios.CSIZE], parity, stop)).encode()
+
+
+def answer(line, name, terminal):
     """The reply to one command line ("\\r\\n" included), or None for silence."""
     command = line.rstrip(b"\r\n")
     if command == b"AT+SLOW":
         time.sleep(0.4)  # later than the port's 200 ms pause
         return b"\r\nSLOW\r\n"
     if command == b"AT+WHO":
-        return b"\r\n" + name + b"\r\n"
+        return b"\r\n" + name + b" " + line_settings(terminal) + b"\r\n"
     if command.startswith(b"AT+ECHO="):
         return line
     return REPLIES.get(command, b"\r\nERROR\r\n")
@@ -99,7 +110,7 @@ def serve(state, master, slave_path, name, links, lifetime):
                 continue
             while b"\n" in pending:
                 line, pending = pending.split(b"\n", 1)
-                reply = answer(line + b"\n", name.encode())
+                reply = answer(line + b"\n", name.encode(), slave)
                 if reply is not None:
                     os.write(master, reply)
     finally:

@@ -1,6 +1,7 @@
 #include "CDefaultServiceEvent.h"
 
 #include "tools/log/CLog.h"
+#include "tools/win/CatchResult.h"
 #include "tools/win/ScopedBstr.h"
 #include "tools/win/ScopedSafeArray.h"
 
@@ -16,30 +17,23 @@ void TouchServiceId(IMbnDeviceService* deviceService) {
 
 }  // namespace
 
+const InterfaceRow<CDefaultServiceEvent> CDefaultServiceEvent::kInterfaceTable[] = {
+    {&IID_IUnknown, AsInterface<CDefaultServiceEvent, IMbnDeviceServicesEvents>},
+    {&IID_MbnDeviceServicesEvents, AsInterface<CDefaultServiceEvent, IMbnDeviceServicesEvents>},
+    {nullptr, nullptr}};
+
 CDefaultServiceEvent::CDefaultServiceEvent(const MbimWaits& waits)
     : log_(ComPtr<IGlobalTools::ILog>::Adopt(GetSharedLog())), waits_(waits) {}
 
 CDefaultServiceEvent::~CDefaultServiceEvent() = default;
 
-HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_MbnDeviceServicesEvents)) {
-        *object = static_cast<IMbnDeviceServicesEvents*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+ComPtr<CDefaultServiceEvent> CDefaultServiceEvent::HoldForCallback() {
+    AddRef();
+    return ComPtr<CDefaultServiceEvent>::Adopt(this);
 }
 
-ULONG STDMETHODCALLTYPE CDefaultServiceEvent::AddRef() {
-    return ++references_;
-}
-
-ULONG STDMETHODCALLTYPE CDefaultServiceEvent::Release() {
-    const ULONG count = --references_;
-    if (count == 0) delete this;
-    return count;
+void CDefaultServiceEvent::ReferencesLeft(ULONG left) {
+    if (left == 1) unused_.Set();
 }
 
 HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnQuerySupportedCommandsComplete(IMbnDeviceService*, SAFEARRAY*,
@@ -49,11 +43,13 @@ HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnQuerySupportedCommandsComplete
 
 // A failed open or close still wakes the channel: the next platform call decides.
 HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnOpenCommandSessionComplete(IMbnDeviceService*, HRESULT, ULONG) {
+    const auto self = HoldForCallback();
     commandSessionEvent_.Set();
     return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnCloseCommandSessionComplete(IMbnDeviceService*, HRESULT, ULONG) {
+    const auto self = HoldForCallback();
     commandSessionEvent_.Set();
     return S_OK;
 }
@@ -61,32 +57,36 @@ HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnCloseCommandSessionComplete(IM
 HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnSetCommandComplete(IMbnDeviceService* deviceService, ULONG,
                                                                      SAFEARRAY* deviceServiceData, HRESULT status,
                                                                      ULONG requestID) {
-    try {
+    const auto self = HoldForCallback();
+    CatchAll([&] {
         TouchServiceId(deviceService);
-        log_->WriteLog(2, "[Success] OnSetCommandComplete called! Request id is %d.", static_cast<int>(requestID));
-        // A completion may overtake SetCommand's return: hold it until the id is stored.
-        if (!WaitRequestId()) {
-            log_->WriteLog(0, "[Fail] OnSetCommandComplete get RequestId Fail. Current Id Is %d.",
-                           static_cast<int>(requestId_.load()));
-            return S_OK;
-        }
-        ScopedLock lock(replyLock_);
-        const ULONG stored = requestId_.load();
-        if (stored != requestID) {
-            log_->WriteLog(2, "[Warning] OnSetCommandComplete called! Request id is %d---%d. Not Match.",
-                           static_cast<int>(requestID), static_cast<int>(stored));
-            return S_OK;
-        }
-        if (status != S_OK) {
-            log_->WriteLog(0, "[Fail]OnSetCommandComplete but Fail! Return state 0x%x", static_cast<unsigned>(status));
-        } else {
-            AppendReply(deviceServiceData);
-        }
-        replyEvent_.Set();
-    } catch (...) {
-        // Never let an exception reach the platform's thread.
-    }
+        MatchAndDeliver(deviceServiceData, status, requestID);
+    });
     return S_OK;
+}
+
+void CDefaultServiceEvent::MatchAndDeliver(SAFEARRAY* deviceServiceData, HRESULT status, ULONG requestID) {
+    log_->WriteLog(2, "[Success] OnSetCommandComplete called! Request id is %d.", static_cast<int>(requestID));
+    // A completion may overtake SetCommand's return: hold it until the id is stored. A
+    // closing channel ends the wait at once, as one that ran out.
+    if (!WaitRequestId()) {
+        log_->WriteLog(0, "[Fail] OnSetCommandComplete get RequestId Fail. Current Id Is %d.",
+                       static_cast<int>(requestId_.load()));
+        return;
+    }
+    ScopedLock lock(replyLock_);
+    const ULONG stored = requestId_.load();
+    if (stored != requestID) {
+        log_->WriteLog(2, "[Warning] OnSetCommandComplete called! Request id is %d---%d. Not Match.",
+                       static_cast<int>(requestID), static_cast<int>(stored));
+        return;
+    }
+    if (status != S_OK) {
+        log_->WriteLog(0, "[Fail]OnSetCommandComplete but Fail! Return state 0x%x", static_cast<unsigned>(status));
+    } else {
+        AppendReply(deviceServiceData);
+    }
+    replyEvent_.Set();
 }
 
 HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnQueryCommandComplete(IMbnDeviceService*, ULONG, SAFEARRAY*, HRESULT,
@@ -99,11 +99,13 @@ HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnEventNotification(IMbnDeviceSe
 }
 
 HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnOpenDataSessionComplete(IMbnDeviceService*, HRESULT, ULONG) {
+    const auto self = HoldForCallback();
     dataSessionEvent_.Set();
     return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnCloseDataSessionComplete(IMbnDeviceService*, HRESULT, ULONG) {
+    const auto self = HoldForCallback();
     dataSessionEvent_.Set();
     return S_OK;
 }
@@ -114,14 +116,14 @@ HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnWriteDataComplete(IMbnDeviceSe
 
 HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnReadData(IMbnDeviceService* deviceService,
                                                            SAFEARRAY* deviceServiceData) {
-    try {
+    const auto self = HoldForCallback();
+    CatchAll([&] {
         TouchServiceId(deviceService);
         log_->WriteLog(2, "[Success] OnSetCommandComplete called!");
         ScopedLock lock(replyLock_);
         AppendReply(deviceServiceData);
         replyEvent_.Set();
-    } catch (...) {
-    }
+    });
     return S_OK;
 }
 
@@ -133,13 +135,11 @@ HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnInterfaceStateChange(BSTR, MBN
 // its bytes are copied here.
 void CDefaultServiceEvent::AppendReply(SAFEARRAY* data) {
     SafeArrayBytes bytes(data);
-    if (!bytes.valid()) {
-        log_->WriteLog(0, "[Fail] Get At Response Success. Length %d", static_cast<int>(reply_.size()));
-        return;
-    }
-    try {
-        reply_.append(bytes.data(), bytes.size());
-    } catch (...) {
+    const bool appended = bytes.valid() && CatchResult(false, [&] {
+                              reply_.append(bytes.data(), bytes.size());
+                              return true;
+                          });
+    if (!appended) {
         log_->WriteLog(0, "[Fail] Get At Response Success. Length %d", static_cast<int>(reply_.size()));
         return;
     }
@@ -185,5 +185,18 @@ DWORD CDefaultServiceEvent::WaitReply(std::string* response) {
 }
 
 bool CDefaultServiceEvent::WaitRequestId() {
-    return requestIdEvent_.Wait(waits_.requestIdMs) == WAIT_OBJECT_0;
+    const HANDLE events[] = {requestIdEvent_.get(), closing_.get()};
+    const DWORD count = closing_.valid() ? 2 : 1;
+    return ::WaitForMultipleObjects(count, events, FALSE, waits_.requestIdMs) == WAIT_OBJECT_0;
+}
+
+bool CDefaultServiceEvent::WaitUnused() {
+    const ULONGLONG end = ::GetTickCount64() + waits_.requestIdMs;
+    for (;;) {
+        if (References() <= 1) return true;
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= end) return false;
+        // Without its event the wait cannot be woken: look again a little later.
+        if (unused_.Wait(static_cast<DWORD>(end - now)) == WAIT_FAILED) ::Sleep(10);
+    }
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tools/IGlobalTools.h"
+#include "tools/win/ComObject.h"
 #include "tools/win/ComPtr.h"
 #include "tools/win/CriticalSection.h"
 #include "tools/win/Event.h"
@@ -14,14 +15,14 @@
 // call it; it turns session completions into event signals, collects the reply bytes of the
 // command in flight and delivers a command completion only when its request id is the one the
 // channel stored after SetCommand.
-class CDefaultServiceEvent : public IMbnDeviceServicesEvents {
+//
+// Vtable: IUnknown, the eleven callbacks in the platform's order, then the destructor.
+class CDefaultServiceEvent : public ComObject<CDefaultServiceEvent, IMbnDeviceServicesEvents> {
 public:
+    static const InterfaceRow<CDefaultServiceEvent> kInterfaceTable[];
+
     // Reference count 1: the creation reference, handed to the channel.
     explicit CDefaultServiceEvent(const MbimWaits& waits = MbimWaits());
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     HRESULT STDMETHODCALLTYPE OnQuerySupportedCommandsComplete(IMbnDeviceService* deviceService,
                                                                SAFEARRAY* commandIDList, HRESULT status,
@@ -55,21 +56,39 @@ public:
     DWORD WaitDataSession();
     // Moves the reply into *response when it came (response may be null to drop it).
     DWORD WaitReply(std::string* response);
+    // True when the channel stored an id within the request-id wait; false when the wait ran
+    // out or the channel is closing.
     bool WaitRequestId();
 
-protected:
-    // Last in the vtable, after the platform's slots; only Release destroys the object.
-    virtual ~CDefaultServiceEvent();
+    // For the channel's Release. Close wakes every callback waiting for a request id and
+    // answers later ones at once. WaitUnused then waits until no callback runs here and the
+    // platform holds no reference, for at most the request-id wait that Close cut short; true
+    // when only the caller's reference is left.
+    void Close() { closing_.Set(); }
+    bool WaitUnused();
 
 private:
+    friend class ComObject<CDefaultServiceEvent, IMbnDeviceServicesEvents>;
+    // Hides the base's: the last outside reference going wakes CloseAndWaitUnused.
+    void ReferencesLeft(ULONG left);
+    // A callback's own reference, held for as long as it runs whatever the platform does with
+    // the platform's.
+    ComPtr<CDefaultServiceEvent> HoldForCallback();
+    // Only Release destroys the object.
+    ~CDefaultServiceEvent() override;
+
     void AppendReply(SAFEARRAY* data);
+    void MatchAndDeliver(SAFEARRAY* deviceServiceData, HRESULT status, ULONG requestID);
 
     std::string reply_;
-    std::atomic<ULONG> references_{1};
     Event replyEvent_{Event::ResetMode::Auto};
     Event commandSessionEvent_{Event::ResetMode::Auto};
     Event dataSessionEvent_{Event::ResetMode::Auto};
     Event requestIdEvent_{Event::ResetMode::Manual};
+    // Set once by the channel's Release: a request id will never come.
+    Event closing_{Event::ResetMode::Manual};
+    // Signalled when the count falls back to one reference.
+    Event unused_{Event::ResetMode::Auto};
     ComPtr<IGlobalTools::ILog> log_;
     std::atomic<ULONG> requestId_{0};
     const MbimWaits waits_;

@@ -1,19 +1,20 @@
 #include "CMbimDeviceEx.h"
 
 #include "tools/log/CLog.h"
+#include "tools/win/CatchResult.h"
 #include "tools/win/ScopedBstr.h"
 
 namespace {
 
-// No exception leaves an interface operation; running out of memory is reported like any
-// other failure.
-template <typename Body>
-HRESULT NoThrow(Body&& body) noexcept {
-    try {
-        return body();
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+// No exception leaves an interface operation: running out of memory is reported as
+// E_OUTOFMEMORY like any other failure.
+constexpr HRESULT kThrew = E_OUTOFMEMORY;
+
+// Keeps this module mapped until the process ends.
+void PinThisModule() {
+    HMODULE module = nullptr;
+    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                         reinterpret_cast<LPCWSTR>(&PinThisModule), &module);
 }
 
 unsigned Hex(HRESULT hr) {
@@ -28,7 +29,7 @@ CMbimDeviceEx::CMbimDeviceEx(const MbimWaits& waits)
 CMbimDeviceEx::~CMbimDeviceEx() = default;
 
 HRESULT CMbimDeviceEx::Open() {
-    return NoThrow([this] { return OpenImpl(); });
+    return CatchResult(kThrew, [this] { return OpenImpl(); });
 }
 
 HRESULT CMbimDeviceEx::OpenImpl() {
@@ -85,7 +86,7 @@ HRESULT CMbimDeviceEx::OpenImpl() {
 
     sink_ = sink.get();
     AdviseRecord& record = pending.front();
-    record.sink = ComPtr<IMbnDeviceServicesEvents>::Adopt(sink.release());
+    record.sink = std::move(sink);
     record.connectionPoint = std::move(connectionPoint);
     record.cookie = cookie;
     ScopedLock lock(lock_);
@@ -213,16 +214,17 @@ HRESULT CMbimDeviceEx::OpenServiceSession(const wchar_t* serviceId, SessionKind 
 }
 
 HRESULT CMbimDeviceEx::OpenSession(const wchar_t* serviceId) {
-    return NoThrow([&] { return OpenServiceSession(serviceId, SessionKind::Command); });
+    return CatchResult(kThrew, [&] { return OpenServiceSession(serviceId, SessionKind::Command); });
 }
 
 HRESULT CMbimDeviceEx::OpenDataSession(const wchar_t* serviceId) {
-    return NoThrow([&] { return OpenServiceSession(serviceId, SessionKind::Data); });
+    return CatchResult(kThrew, [&] { return OpenServiceSession(serviceId, SessionKind::Data); });
 }
 
 HRESULT CMbimDeviceEx::ExecuteCmd(const char* command, std::uint32_t length, std::string* response,
                                   IGlobalTools::IAtParser* parser, const wchar_t* serviceId, std::uint32_t commandId) {
-    const HRESULT hr = NoThrow([&] { return ExecuteSteps(command, length, response, parser, serviceId, commandId); });
+    const HRESULT hr =
+        CatchResult(kThrew, [&] { return ExecuteSteps(command, length, response, parser, serviceId, commandId); });
     CloseSession();  // always, also when the session did not open
     return hr;
 }
@@ -284,7 +286,7 @@ ScopedSafeArray CMbimDeviceEx::CharBufferToSafeArray(const char* data, std::uint
 }
 
 HRESULT CMbimDeviceEx::SendData(const char* data, std::uint32_t length, std::uint32_t commandId) {
-    return NoThrow([&] {
+    return CatchResult(kThrew, [&] {
         // After CloseSession of a session found open the state stays 2 but the service is gone:
         // without a service held the session counts as not open.
         if (commandSessionState_ == kNoSession || !service_) {
@@ -309,7 +311,7 @@ HRESULT CMbimDeviceEx::ReceiveReply(std::string* response) {
 }
 
 HRESULT CMbimDeviceEx::Recvmsg(std::string* response) {
-    return NoThrow([&] {
+    return CatchResult(kThrew, [&] {
         // As in SendData: no service held, no session.
         if (commandSessionState_ == kNoSession || !service_) {
             log_->WriteLog(0, "[Fail]Recvmsg Session is not open!");
@@ -320,7 +322,7 @@ HRESULT CMbimDeviceEx::Recvmsg(std::string* response) {
 }
 
 HRESULT CMbimDeviceEx::RecvDataMsg(std::string* response) {
-    return NoThrow([&] {
+    return CatchResult(kThrew, [&] {
         if (dataSessionOpen_ == 0 || !service_) {
             log_->WriteLog(0, "[Fail]Recvmsg Session is not open!");
             return E_FAIL;
@@ -353,7 +355,8 @@ void CMbimDeviceEx::CloseDataSession() {
 
 // The close's own outcome is not examined: the service objects are let go either way.
 void CMbimDeviceEx::CloseServiceSession(SessionKind kind) noexcept {
-    try {
+    // A log line that cannot be written must not keep the session's objects alive.
+    CatchAll([&] {
         ULONG requestId = 0;
         const HRESULT hr = kind == SessionKind::Command ? service_->CloseCommandSession(&requestId)
                                                         : service_->CloseDataSession(&requestId);
@@ -362,9 +365,7 @@ void CMbimDeviceEx::CloseServiceSession(SessionKind kind) noexcept {
         } else {
             WaitSession(kind);
         }
-    } catch (...) {
-        // A log line that cannot be written must not keep the session's objects alive.
-    }
+    });
 }
 
 void CMbimDeviceEx::ReleaseServiceObjects() {
@@ -374,16 +375,7 @@ void CMbimDeviceEx::ReleaseServiceObjects() {
 }
 
 void CMbimDeviceEx::Release() {
-    {
-        ScopedLock lock(lock_);
-        while (!adviseList_.empty()) {
-            AdviseRecord& record = adviseList_.front();
-            if (record.connectionPoint) record.connectionPoint->Unadvise(record.cookie);
-            record.sink.reset();
-            record.connectionPoint.reset();
-            adviseList_.pop_front();
-        }
-    }
+    CatchAll([this] { Disconnect(); });
     sink_ = nullptr;
     servicesManager_.reset();
     interfaceManager_.reset();
@@ -392,4 +384,24 @@ void CMbimDeviceEx::Release() {
     interface_.reset();  // held only when a session was opened by hand and not closed
     com_.Uninitialize();
     delete this;
+}
+
+// No callback may outlive the sink or run in this module once the host has unloaded it: the
+// sink is closed first (a completion blocked waiting for a request id gives up at once), then
+// disconnected, and its creation reference goes only once no callback runs in it and the
+// platform has let go of it. Should the platform keep it past the request-id wait, the module
+// stays mapped for good rather than have a later callback land in unmapped code.
+void CMbimDeviceEx::Disconnect() {
+    ScopedLock lock(lock_);
+    for (AdviseRecord& record : adviseList_) {
+        if (record.sink) record.sink->Close();
+    }
+    while (!adviseList_.empty()) {
+        AdviseRecord& record = adviseList_.front();
+        if (record.connectionPoint) record.connectionPoint->Unadvise(record.cookie);
+        if (record.sink && !record.sink->WaitUnused()) PinThisModule();
+        record.sink.reset();
+        record.connectionPoint.reset();
+        adviseList_.pop_front();
+    }
 }

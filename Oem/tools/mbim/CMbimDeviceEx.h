@@ -37,7 +37,7 @@ private:
     ~CMbimDeviceEx() override;
 
     struct AdviseRecord {
-        ComPtr<IMbnDeviceServicesEvents> sink;  // the sink's creation reference
+        ComPtr<CDefaultServiceEvent> sink;  // the sink's creation reference
         ComPtr<IConnectionPoint> connectionPoint;
         DWORD cookie = 0;
     };
@@ -51,6 +51,7 @@ private:
     };
 
     HRESULT OpenImpl();
+    void Disconnect();
     HRESULT ExecuteSteps(const char* command, std::uint32_t length, std::string* response,
                          IGlobalTools::IAtParser* parser, const wchar_t* serviceId, std::uint32_t commandId);
     HRESULT OpenServiceSession(const wchar_t* serviceId, SessionKind kind);

@@ -2,16 +2,18 @@
 
 #include <cstdio>
 #include <cwchar>
-#include <new>
 #include <utility>
+
+#include "tools/win/CatchResult.h"
 
 namespace {
 
 constexpr DWORD kBaudRate = 115200;
 constexpr DWORD kCommTimeoutMs = 1000;
-constexpr DWORD kEventMask = EV_RXCHAR | EV_RXFLAG;
+// The value the port is configured with: 9, character received (EV_RXCHAR, 1) and CTS changed
+// (EV_CTS, 8).
+constexpr DWORD kEventMask = 9;
 constexpr unsigned int kCommandReplyLimit = 1024;
-constexpr unsigned int kReceiveLimit = 2048;
 // "\\.\COM" plus the number must fit 15 wide characters with the terminator: seven digits.
 constexpr unsigned int kLargestPort = 9999999;
 
@@ -23,10 +25,15 @@ void PrintFailedStep(const wchar_t* step) {
 
 // A wait that timed out leaves the I/O running on a buffer the caller is about to drop: cancel
 // it and let the cancellation finish before the buffer or the block is used again. When there
-// is nothing left to cancel, there is nothing to wait for either.
-void Abandon(HANDLE port, OVERLAPPED* block) {
-    DWORD ignored = 0;
-    if (::CancelIoEx(port, block)) ::GetOverlappedResult(port, block, &ignored, TRUE);
+// is nothing left to cancel, there is nothing to wait for either. A driver that never
+// completes the cancel is waited for no longer than the wait that timed out; the block's
+// event then stays unsignalled until its next use resets it.
+void Abandon(HANDLE port, OVERLAPPED* block, DWORD waitMs) {
+    if (!::CancelIoEx(port, block)) return;
+    if (::WaitForSingleObject(block->hEvent, waitMs) == WAIT_OBJECT_0) {
+        DWORD ignored = 0;
+        ::GetOverlappedResult(port, block, &ignored, FALSE);
+    }
 }
 
 }  // namespace
@@ -123,15 +130,18 @@ void CSerial::Configure() {
 
 void CSerial::WriteByte(const unsigned char* byte) {
     DWORD written = 0;
+    // The byte goes out from the object's own storage: a write whose cancel never completes
+    // then cannot read the caller's memory after the call.
+    writeByte_ = *byte;
     ::ResetEvent(writeBlock_.hEvent);
-    if (::WriteFile(port_.get(), byte, 1, &written, &writeBlock_)) return;
+    if (::WriteFile(port_.get(), &writeByte_, 1, &written, &writeBlock_)) return;
     // Any failure other than a pending write counts the byte as handled.
     if (::GetLastError() != ERROR_IO_PENDING) return;
     if (::WaitForSingleObject(writeBlock_.hEvent, waits_.writeByte) == WAIT_OBJECT_0) {
         ::GetOverlappedResult(port_.get(), &writeBlock_, &written, FALSE);
     } else {
         // Timed out: the byte counts as handled all the same.
-        Abandon(port_.get(), &writeBlock_);
+        Abandon(port_.get(), &writeBlock_, waits_.writeByte);
     }
 }
 
@@ -142,8 +152,11 @@ unsigned int CSerial::Send(const unsigned char* data, unsigned int length) {
     return length;
 }
 
-unsigned int CSerial::ReadWaiting(char* buffer, unsigned int limit) {
+// Reads into the object's own buffer, so that a read whose cancel never completes cannot
+// write into a stack frame that is gone.
+unsigned int CSerial::ReadWaiting(unsigned int limit) {
     if (!IsOpen()) return 0;
+    char* const buffer = readBuffer_;
     ::ZeroMemory(buffer, limit);
     DWORD errors = 0;
     COMSTAT status;
@@ -159,29 +172,26 @@ unsigned int CSerial::ReadWaiting(char* buffer, unsigned int limit) {
     // The bytes were already queued, so a pending read is taken as complete: the requested
     // count is returned whether or not the wait succeeded.
     if (::WaitForSingleObject(readBlock_.hEvent, waits_.read) != WAIT_OBJECT_0) {
-        Abandon(port_.get(), &readBlock_);
+        Abandon(port_.get(), &readBlock_, waits_.read);
     }
     return wanted;
 }
 
-HRESULT CSerial::ReadReply(char* buffer, unsigned int limit, std::string* reply) {
-    const unsigned int received = ReadWaiting(buffer, limit);
+HRESULT CSerial::ReadReply(unsigned int limit, std::string* reply) {
+    const unsigned int received = ReadWaiting(limit);
     if (received < 2) return E_FAIL;
-    try {
-        reply->assign(buffer, received);
-    } catch (const std::bad_alloc&) {
-        return E_FAIL;
-    }
-    return S_OK;
+    return CatchResult(E_FAIL, [&] {
+        reply->assign(readBuffer_, received);
+        return S_OK;
+    });
 }
 
 HRESULT CSerial::ExecuteCmd(const unsigned char* data, unsigned int length, std::string* reply) {
-    char buffer[kCommandReplyLimit];
     // Nowhere to put a reply is refused before anything is sent.
     if (!IsOpen() || reply == nullptr) return E_FAIL;
     if (Send(data, length) < 2) return E_FAIL;
     ::Sleep(waits_.replyPause);
-    return ReadReply(buffer, sizeof(buffer), reply);
+    return ReadReply(kCommandReplyLimit, reply);
 }
 
 HRESULT CSerial::SendData(const unsigned char* data, unsigned int length) {
@@ -190,9 +200,8 @@ HRESULT CSerial::SendData(const unsigned char* data, unsigned int length) {
 }
 
 HRESULT CSerial::Recvmsg(std::string* reply) {
-    char buffer[kReceiveLimit];
     if (!IsOpen() || reply == nullptr) return E_FAIL;
-    return ReadReply(buffer, sizeof(buffer), reply);
+    return ReadReply(sizeof(readBuffer_), reply);
 }
 
 BOOL CSerial::Close() {

@@ -34,8 +34,8 @@ private:
     void Configure();
     void WriteByte(const unsigned char* byte);
     unsigned int Send(const unsigned char* data, unsigned int length);
-    unsigned int ReadWaiting(char* buffer, unsigned int limit);
-    HRESULT ReadReply(char* buffer, unsigned int limit, std::string* reply);
+    unsigned int ReadWaiting(unsigned int limit);
+    HRESULT ReadReply(unsigned int limit, std::string* reply);
 
     const SerialWaits waits_;
     int open_ = 0;
@@ -44,4 +44,6 @@ private:
     OVERLAPPED writeBlock_;
     ScopedHandle readEvent_;
     ScopedHandle writeEvent_;
+    unsigned char writeByte_ = 0;
+    char readBuffer_[2048];  // Recvmsg's limit; ExecuteCmd reads at most 1024
 };

@@ -1,9 +1,8 @@
 #include "CPoolWorker.h"
 
-#include "CThreadPools.h"
 #include "JobCalls.h"
 
-CPoolWorker::CPoolWorker(CThreadPools& pool) : pool_(pool) {}
+CPoolWorker::CPoolWorker(IdleReport reportIdle, void* owner) : reportIdle_(reportIdle), owner_(owner) {}
 
 bool CPoolWorker::Start(ThreadStarter startThread) {
     if (!stopEvent_.valid() || !jobEvent_.valid()) return false;
@@ -33,7 +32,7 @@ void CPoolWorker::Loop() {
         const DWORD woken = ::WaitForMultipleObjects(2, waits, FALSE, INFINITE);
         if (woken == WAIT_OBJECT_0 + 1) {
             RunAssigned();
-            pool_.WorkerIdle(this);
+            reportIdle_(owner_, this);
             continue;
         }
         // Stop: the pool stops workers only after its dispatcher has ended, so a job
@@ -48,6 +47,5 @@ void CPoolWorker::Loop() {
 void CPoolWorker::RunAssigned() {
     IGlobalTools::IJob* job = job_.exchange(nullptr);
     if (!job) return;
-    ++jobsRun_;
     JobCalls::RunThenRelease(job);
 }

@@ -3,19 +3,19 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstdint>
 
 #include "tools/win/Event.h"
 #include "tools/win/Thread.h"
 #include "IJob.h"
 
-class CThreadPools;
-
-// One thread of the pool. It waits for an assigned job or for the order to stop, and after
-// each job puts itself back on the pool's idle list.
+// One thread of a pool. It waits for an assigned job or for the order to stop, and after
+// each job reports itself idle to its owner, which puts it back on its idle list.
 class CPoolWorker {
 public:
-    explicit CPoolWorker(CThreadPools& pool);
+    // Called on the worker's thread after each job.
+    using IdleReport = void (*)(void* owner, CPoolWorker* worker);
+
+    CPoolWorker(IdleReport reportIdle, void* owner);
     CPoolWorker(const CPoolWorker&) = delete;
     CPoolWorker& operator=(const CPoolWorker&) = delete;
 
@@ -37,6 +37,6 @@ private:
     Event jobEvent_{Event::ResetMode::Auto};
     ScopedThread thread_;
     std::atomic<IGlobalTools::IJob*> job_{nullptr};
-    CThreadPools& pool_;
-    std::uint64_t jobsRun_ = 0;
+    const IdleReport reportIdle_;
+    void* const owner_;
 };

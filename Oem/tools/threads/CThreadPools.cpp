@@ -43,24 +43,8 @@ BOOL CThreadPools::Start() {
     ::GetSystemInfo(&system);
     const DWORD workerCount = 2 * system.dwNumberOfProcessors + 2;
     bool anyWorker = false;
-    try {
-        for (DWORD i = 0; i < workerCount; ++i) {
-            auto worker = std::make_unique<CPoolWorker>(*this);
-            ScopedLock queue(queueLock_);
-            ScopedLock workers(workerLock_);
-            allWorkers_.push_back(nullptr);
-            idleWorkers_.push_back(nullptr);
-            if (!worker->Start(startThread_)) {
-                allWorkers_.pop_back();
-                idleWorkers_.pop_back();
-                continue;
-            }
-            idleWorkers_.back() = worker.get();
-            allWorkers_.back() = std::move(worker);
-            anyWorker = true;
-        }
-    } catch (const std::bad_alloc&) {
-        // Keep the workers made so far.
+    for (DWORD i = 0; i < workerCount; ++i) {
+        if (AddStartedWorker()) anyWorker = true;
     }
 
     if (anyWorker) {
@@ -197,7 +181,7 @@ CThreadPools::DispatchResult CThreadPools::Dispatch(DispatchMode mode) {
     }
     Print("get free thread fail, new a thread to execute job \r\n");
     try {
-        allWorkers_.push_back(std::make_unique<CPoolWorker>(*this));
+        allWorkers_.push_back(NewWorker());
     } catch (const std::bad_alloc&) {
         return DispatchResult::NoWorkerFree;
     }
@@ -210,6 +194,37 @@ CThreadPools::DispatchResult CThreadPools::Dispatch(DispatchMode mode) {
     jobs_.pop_front();
     grown.Assign(job);
     return DispatchResult::Assigned;
+}
+
+std::unique_ptr<CPoolWorker> CThreadPools::NewWorker() {
+    return std::make_unique<CPoolWorker>(&CThreadPools::ReportIdle, this);
+}
+
+// A worker is listed only once it runs: a slot is never left empty, whatever allocation fails
+// on the way, so Stop never meets a worker that is not there.
+bool CThreadPools::AddStartedWorker() {
+    try {
+        std::unique_ptr<CPoolWorker> worker = NewWorker();
+        ScopedLock queue(queueLock_);
+        ScopedLock workers(workerLock_);
+        allWorkers_.push_back(std::move(worker));
+        try {
+            idleWorkers_.push_back(allWorkers_.back().get());
+        } catch (const std::bad_alloc&) {
+            allWorkers_.pop_back();
+            return false;
+        }
+        if (allWorkers_.back()->Start(startThread_)) return true;
+        idleWorkers_.pop_back();
+        allWorkers_.pop_back();
+    } catch (const std::bad_alloc&) {
+        // Not listed; the workers made so far stay.
+    }
+    return false;
+}
+
+void CThreadPools::ReportIdle(void* pool, CPoolWorker* worker) {
+    static_cast<CThreadPools*>(pool)->WorkerIdle(worker);
 }
 
 void CThreadPools::WorkerIdle(CPoolWorker* worker) {

@@ -36,7 +36,6 @@ public:
     void Release() override;
 
 private:
-    friend class CPoolWorker;
     enum class DispatchResult { NothingToDo, Assigned, NoWorkerFree };
     // FirstTry reports a busy pool on standard output; WithinPause tries again quietly while
     // waiting for a worker; Grow makes a new worker when none is idle.
@@ -52,7 +51,10 @@ private:
     // Stops and joins every thread and disposes of what is left; the pool can start again.
     void Shutdown();
     // Called by a worker thread after each job.
+    static void ReportIdle(void* pool, CPoolWorker* worker);
     void WorkerIdle(CPoolWorker* worker);
+    std::unique_ptr<CPoolWorker> NewWorker();
+    bool AddStartedWorker();
 
     // Serialises Start and Stop with each other; no worker or dispatcher thread takes it.
     CriticalSection lifecycleLock_;

@@ -43,11 +43,20 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --references_;
-        if (left == 0) delete static_cast<Derived*>(this);
+        if (left == 0) {
+            delete this;
+        } else {
+            static_cast<Derived*>(this)->ReferencesLeft(left);
+        }
         return left;
     }
 
 protected:
+    // Told after each Release that leaves the object alive; Derived may hide it (a sink wakes
+    // whoever waits for the platform to let go of it).
+    void ReferencesLeft(ULONG) {}
+    ULONG References() const { return references_.load(); }
+
     ComObject() = default;
     virtual ~ComObject() = default;
     ComObject(const ComObject&) = delete;
