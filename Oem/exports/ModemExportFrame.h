@@ -3,6 +3,7 @@
 // first step to the last, one channel obtained, opened and released within the call, and no
 // exception past the export boundary.
 
+#include <cstdarg>
 #include <cstdint>
 #include <string>
 
@@ -34,9 +35,11 @@ public:
 
     void ReleaseChannel();
 
-    template <typename... Args>
-    void Log(int level, const char* format, Args... args) const {
-        environment_.Log(level, format, args...);
+    OEM_PRINTF_FORMAT(3, 4) void Log(int level, const char* format, ...) const {
+        va_list args;
+        va_start(args, format);
+        environment_.LogV(level, format, args);
+        va_end(args);
     }
 
 private:
