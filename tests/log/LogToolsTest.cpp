@@ -70,19 +70,50 @@ TEST(LogTools, NoConfigurationOrMissingParentWritesNothing) {
     EXPECT_FALSE(TestFiles::Exists(TestFiles::CommonAppData() + "MissingParent"));
 }
 
-// Level -1 is written even without the key; a level change counts from the next line on.
-TEST(LogTools, LevelMinusOneAlwaysAndLevelChangeTakesEffectWithTheNextLine) {
-    TestLogFolder folder("", "LevelChange");
-    LogExPtr log = NewLogEx();
-    log->WriteLog(-1, "always");
-    folder.SetLevel("0");
-    log->WriteLog(2, "dropped");
-    folder.SetLevel("2");
-    log->WriteLog(2, "kept");
-    folder.SetLevel("");
-    log->WriteLog(0, "dropped again");
-    EXPECT_THAT(folder.ModuleMessages(), ElementsAre("always", "kept"));
+// What changes between two lines, applied at once, and which lines reach both log files. Steps:
+// "LOG_LV=x" rewrites ksconfig.ini ("LOG_LV=" leaves the key out), "no ini" removes it,
+// "rm folder" removes the log folder, "<level> <text>" writes a line to the module and shared logs.
+struct ChangeRow {
+    const char* name;
+    std::vector<std::string> steps;
+    std::vector<std::string> written;
+};
+
+class LogChangeTest : public ::testing::TestWithParam<ChangeRow> {};
+
+TEST_P(LogChangeTest, TakesEffectWithTheNextLine) {
+    const ChangeRow& row = GetParam();
+    TestLogFolder folder("", std::string("ChangeTest_") + row.name);
+    TestFiles::RemoveConfig();
+    LogExPtr module = NewLogEx();
+    auto shared = SharedLog();
+    for (const std::string& step : row.steps) {
+        if (step.rfind("LOG_LV=", 0) == 0) {
+            folder.SetLevel(step.substr(7));
+        } else if (step == "no ini") {
+            TestFiles::RemoveConfig();
+        } else if (step == "rm folder") {
+            TestFiles::RemoveTree(folder.Folder());
+        } else {
+            const size_t blank = step.find(' ');
+            module->WriteLog(std::stoi(step.substr(0, blank)), "%s", step.c_str() + blank + 1);
+            shared->WriteLog(std::stoi(step.substr(0, blank)), "%s", step.c_str() + blank + 1);
+        }
+    }
+    EXPECT_EQ(folder.ModuleMessages(), row.written);
+    EXPECT_EQ(folder.SharedMessages(), row.written);
 }
+
+const ChangeRow kChangeRows[] = {
+    {"LevelMinusOneWithoutKey", {"LOG_LV=", "-1 always", "0 dropped"}, {"always"}},
+    // Same size, rewritten at once: the file's time may not move, its values do.
+    {"SameSizeRewrite", {"LOG_LV=0", "2 dropped", "LOG_LV=2", "2 kept", "LOG_LV=0", "2 dropped"}, {"kept"}},
+    {"KeyRemoved", {"LOG_LV=2", "2 kept", "LOG_LV=", "0 dropped"}, {"kept"}},
+    {"ConfigAppears", {"0 dropped", "LOG_LV=0", "0 kept"}, {"kept"}},
+    {"ConfigDisappears", {"LOG_LV=2", "2 kept", "no ini", "0 dropped"}, {"kept"}},
+    {"FolderDeleted", {"LOG_LV=2", "2 lost with the folder", "rm folder", "2 kept", "2 kept too"}, {"kept", "kept too"}},
+};
+INSTANTIATE_TEST_SUITE_P(Changes, LogChangeTest, ::testing::ValuesIn(kChangeRows), RowName<ChangeRow>);
 
 // One line: the pid/tid prefix, "%s" text stored literally, line feeds written as CR LF, and an
 // overlong message cut at the buffer limit.

@@ -19,8 +19,9 @@ void CInstallLog::WriteToLog(int level, const char* format, ...) {
     va_list args;
     va_start(args, format);
     try {
+        const LogSettings::Identity config = settings_.Examine();
         ScopedLock hold(lock_);
-        settings_.Refresh();
+        settings_.Refresh(config);
         if (settings_.Level() >= level) {
             SYSTEMTIME now = {};
             ::GetLocalTime(&now);

@@ -7,7 +7,7 @@
 namespace {
 
 // File-system clocks are coarse (two seconds on some volumes): a file written this close to
-// when it was read may have changed again under the same time and size.
+// when it was looked at may have changed again under the same time and size.
 constexpr ULONGLONG kRacyWindow = 2ULL * 10 * 1000 * 1000;
 
 ULONGLONG Ticks(const FILETIME& time) {
@@ -20,11 +20,17 @@ ULONGLONG SystemTimeNow() {
     return Ticks(now);
 }
 
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
 }  // namespace
 
-LogSettings::LogSettings(std::string configPath) : configPath_(std::move(configPath)) {}
+LogSettings::LogSettings(std::string configPath)
+    : configPath_(std::move(configPath)), configFolder_(FolderOf(configPath_)) {}
 
-LogSettings::Identity LogSettings::Examine() const {
+LogSettings::Identity LogSettings::ExamineFile() const {
     Identity identity;
     if (configPath_.empty()) {
         identity.known = true;
@@ -43,16 +49,40 @@ LogSettings::Identity LogSettings::Examine() const {
     return identity;
 }
 
-bool LogSettings::Current(const Identity& now) const {
-    if (!parsed_ || !now.known || !identity_.known || now.exists != identity_.exists) return false;
-    if (!now.exists) return true;
-    return now.lastWrite == identity_.lastWrite && now.size == identity_.size &&
-           now.lastWrite + kRacyWindow <= parsedAt_;
+LogSettings::Identity LogSettings::Examine() const {
+    if (watchFolder_.load(std::memory_order_relaxed) && !configFolder_.empty()) {
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        if (::GetFileAttributesExA(configFolder_.c_str(), GetFileExInfoStandard, &data)) {
+            Identity folder;
+            folder.known = true;
+            folder.folderOnly = true;
+            folder.lastWrite = Ticks(data.ftLastWriteTime);
+            return folder;
+        }
+    }
+    return ExamineFile();
 }
 
-bool LogSettings::Refresh() {
-    const Identity now = Examine();
-    if (Current(now)) return false;
+bool LogSettings::Refresh(const Identity& examined) {
+    Identity now = examined;
+    if (now.folderOnly) {
+        if (parsed_ && file_.known && !file_.exists && now.lastWrite == folderWrite_ &&
+            folderWrite_ + kRacyWindow <= folderCheckedAt_) {
+            return false;
+        }
+        // Something in the folder changed, or changed too recently to tell: look at the file.
+        folderCheckedAt_ = SystemTimeNow();
+        folderWrite_ = now.lastWrite;
+        now = ExamineFile();
+    } else {
+        folderWrite_ = 0;  // unknown: the next look at the folder counts as a change
+    }
+    watchFolder_.store(now.known && !now.exists, std::memory_order_relaxed);
+    if (parsed_ && now.known && file_.known && now.exists == file_.exists &&
+        (!now.exists ||
+         (now.lastWrite == file_.lastWrite && now.size == file_.size && now.lastWrite + kRacyWindow <= parsedAt_))) {
+        return false;
+    }
 
     // The time is taken before reading, so a write during the read counts as racy.
     parsedAt_ = SystemTimeNow();
@@ -66,7 +96,7 @@ bool LogSettings::Refresh() {
     const bool folderChanged = !parsed_ || folderName != folderName_;
     level_ = level;
     folderName_ = std::move(folderName);
-    identity_ = now;
+    file_ = now;
     parsed_ = true;
     return folderChanged;
 }

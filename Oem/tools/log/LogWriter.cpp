@@ -38,8 +38,9 @@ bool LogWriter::DerivePath() {
 
 void LogWriter::Write(int level, const char* format, va_list args) noexcept {
     try {
+        const LogSettings::Identity config = settings_.Examine();
         ScopedLock hold(lock_);
-        if (settings_.Refresh()) pathDerived_ = false;
+        if (settings_.Refresh(config)) pathDerived_ = false;
         if (settings_.Level() < level) return;
         if (!pathGiven_ && !pathDerived_) pathDerived_ = DerivePath();
         const std::string prefix = LogLine::StandardPrefix();
