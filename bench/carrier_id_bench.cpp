@@ -251,7 +251,8 @@ Pair LogLineAgainstItsCalls(const std::string& config, const std::string& logsFo
     const std::string floorFile = logsFolder + "floor.log";
     const std::string line = "[1234] [5678] 01-02 03:04:05:678 : [Normal] a progress line of the usual length 0\n";
     for (int i = 0; i < lines + 5; ++i) {
-        const double logged = Time([&] { log->WriteLog(2, "[Normal] a progress line of the usual length %d", i % 10); });
+        const double logged =
+            Time([&] { log->WriteLog(2, "[Normal] a progress line of the usual length %d", i % 10); });
         const double floor = Time([&] {
             WIN32_FILE_ATTRIBUTE_DATA data;
             ::GetFileAttributesExA(config.c_str(), GetFileExInfoStandard, &data);

@@ -70,9 +70,22 @@ TEST(LogTools, NoConfigurationOrMissingParentWritesNothing) {
     EXPECT_FALSE(TestFiles::Exists(TestFiles::CommonAppData() + "MissingParent"));
 }
 
+// A rewrite of ksconfig.ini that a coarse file-system clock cannot tell apart: same time too.
+void RewriteKeepingTime(TestLogFolder& folder, const std::string& level) {
+    const std::string path = TestFiles::ExecutableFolder() + "ksconfig.ini";
+    WIN32_FILE_ATTRIBUTE_DATA before = {};
+    ASSERT_TRUE(::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &before));
+    folder.SetLevel(level);
+    HANDLE file = ::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_TRUE(::SetFileTime(file, nullptr, nullptr, &before.ftLastWriteTime));
+    ::CloseHandle(file);
+}
+
 // What changes between two lines, applied at once, and which lines reach both log files. Steps:
-// "LOG_LV=x" rewrites ksconfig.ini ("LOG_LV=" leaves the key out), "no ini" removes it,
-// "rm folder" removes the log folder, "<level> <text>" writes a line to the module and shared logs.
+// "LOG_LV=x" rewrites ksconfig.ini ("LOG_LV=" leaves the key out; "LOG_LV=x same time" keeps
+// its last-write time), "no ini" removes it, "rm folder" removes the log folder, "<level> <text>"
+// writes a line to the module and shared logs.
 struct ChangeRow {
     const char* name;
     std::vector<std::string> steps;
@@ -88,7 +101,9 @@ TEST_P(LogChangeTest, TakesEffectWithTheNextLine) {
     LogExPtr module = NewLogEx();
     auto shared = SharedLog();
     for (const std::string& step : row.steps) {
-        if (step.rfind("LOG_LV=", 0) == 0) {
+        if (step.rfind("LOG_LV=", 0) == 0 && step.size() > 8 && step.substr(8) == " same time") {
+            RewriteKeepingTime(folder, step.substr(7, 1));
+        } else if (step.rfind("LOG_LV=", 0) == 0) {
             folder.SetLevel(step.substr(7));
         } else if (step == "no ini") {
             TestFiles::RemoveConfig();
@@ -107,11 +122,15 @@ TEST_P(LogChangeTest, TakesEffectWithTheNextLine) {
 const ChangeRow kChangeRows[] = {
     {"LevelMinusOneWithoutKey", {"LOG_LV=", "-1 always", "0 dropped"}, {"always"}},
     // Same size, rewritten at once: the file's time may not move, its values do.
-    {"SameSizeRewrite", {"LOG_LV=0", "2 dropped", "LOG_LV=2", "2 kept", "LOG_LV=0", "2 dropped"}, {"kept"}},
+    {"SameSizeAndTimeRewrite",
+     {"LOG_LV=0", "2 dropped", "LOG_LV=2 same time", "2 kept", "LOG_LV=0 same time", "2 dropped"},
+     {"kept"}},
     {"KeyRemoved", {"LOG_LV=2", "2 kept", "LOG_LV=", "0 dropped"}, {"kept"}},
     {"ConfigAppears", {"0 dropped", "LOG_LV=0", "0 kept"}, {"kept"}},
     {"ConfigDisappears", {"LOG_LV=2", "2 kept", "no ini", "0 dropped"}, {"kept"}},
-    {"FolderDeleted", {"LOG_LV=2", "2 lost with the folder", "rm folder", "2 kept", "2 kept too"}, {"kept", "kept too"}},
+    {"FolderDeleted",
+     {"LOG_LV=2", "2 lost with the folder", "rm folder", "2 kept", "2 kept too"},
+     {"kept", "kept too"}},
 };
 INSTANTIATE_TEST_SUITE_P(Changes, LogChangeTest, ::testing::ValuesIn(kChangeRows), RowName<ChangeRow>);
 

@@ -42,12 +42,6 @@ std::string ReadLogFolderName(const std::string& configPath) {
     return name;
 }
 
-void ForgetCachedProfile(const std::string& configPath) {
-    // The documented flush: all three values null. Wine keeps a parsed profile until its
-    // last-write time changes, which a quick rewrite may not do.
-    if (!configPath.empty()) ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, configPath.c_str());
-}
-
 bool CommonAppDataFolder(std::string* folder) {
     char path[kMaxPath] = {};
     if (!::SHGetSpecialFolderPathA(nullptr, path, CSIDL_COMMON_APPDATA, FALSE)) return false;

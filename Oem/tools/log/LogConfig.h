@@ -27,7 +27,4 @@ bool EnsureLogsFolder(const std::string& folderName, std::string* logsFolder);
 // path is empty.
 std::string ReadLogFolderName(const std::string& configPath);
 
-// Makes the next read parse the file again rather than answer from the system's profile cache.
-void ForgetCachedProfile(const std::string& configPath);
-
 }  // namespace LogConfig

@@ -89,7 +89,6 @@ bool LogSettings::Refresh(const Identity& examined) {
     int level = -1;
     std::string folderName = LogConfig::ReadLogFolderName(std::string());  // the default
     if (now.exists || !now.known) {
-        LogConfig::ForgetCachedProfile(configPath_);
         level = LogConfig::ReadLogLevel(configPath_);
         folderName = LogConfig::ReadLogFolderName(configPath_);
     }
