@@ -28,36 +28,6 @@ ToolPtr<IGlobalTools::ILog> SharedLog() {
     return MakeTool<IGlobalTools::ILog>(ToolIds::ILog);
 }
 
-// Which of a level-0 and a level-2 line reach the module and shared files for each "LOG_LV".
-struct LevelRow {
-    const char* name;
-    std::string configuredLevel;  // empty: key missing
-    std::vector<int> written;
-};
-
-class LogLevelTest : public ::testing::TestWithParam<LevelRow> {};
-
-TEST_P(LogLevelTest, WritesLinesTheLevelAdmits) {
-    const LevelRow& row = GetParam();
-    TestLogFolder folder(row.configuredLevel, std::string("LevelTest_") + row.name);
-    std::vector<std::string> module, shared;
-    for (int level : {0, 2}) {
-        NewLogEx()->WriteLog(level, "module %d", level);
-        SharedLog()->WriteLog(level, "shared %d", level);
-    }
-    for (int level : row.written) module.push_back("module " + std::to_string(level));
-    for (int level : row.written) shared.push_back("shared " + std::to_string(level));
-    EXPECT_EQ(TestFiles::Exists(folder.Folder()), !module.empty()) << "folder created only for a written line";
-    EXPECT_EQ(folder.ModuleMessages(), module);
-    EXPECT_EQ(folder.SharedMessages(), shared);
-}
-
-const LevelRow kLevelRows[] = {
-    {"KeyMissing", "", {}}, {"LevelMinusOne", "-1", {}}, {"LevelZero", "0", {0}},
-    {"LevelOne", "1", {0}}, {"LevelTwo", "2", {0, 2}},   {"LevelNine", "9", {0, 2}},
-};
-INSTANTIATE_TEST_SUITE_P(Levels, LogLevelTest, ::testing::ValuesIn(kLevelRows), RowName<LevelRow>);
-
 // Neither a missing configuration nor a log path whose parent is missing creates a folder.
 TEST(LogTools, NoConfigurationOrMissingParentWritesNothing) {
     TestFiles::RemoveConfig();
@@ -70,7 +40,7 @@ TEST(LogTools, NoConfigurationOrMissingParentWritesNothing) {
     EXPECT_FALSE(TestFiles::Exists(TestFiles::CommonAppData() + "MissingParent"));
 }
 
-// A rewrite of ksconfig.ini that a coarse file-system clock cannot tell apart: same time too.
+// A rewrite of ksconfig.ini that keeps its last-write time.
 void RewriteKeepingTime(TestLogFolder& folder, const std::string& level) {
     const std::string path = TestFiles::ExecutableFolder() + "ksconfig.ini";
     WIN32_FILE_ATTRIBUTE_DATA before = {};
@@ -82,27 +52,28 @@ void RewriteKeepingTime(TestLogFolder& folder, const std::string& level) {
     ::CloseHandle(file);
 }
 
-// What changes between two lines, applied at once, and which lines reach both log files. Steps:
+// The lines that reach both log files as "LOG_LV" is set and changed between two lines. Steps:
 // "LOG_LV=x" rewrites ksconfig.ini ("LOG_LV=" leaves the key out; "LOG_LV=x same time" keeps
 // its last-write time), "no ini" removes it, "rm folder" removes the log folder, "<level> <text>"
 // writes a line to the module and shared logs.
-struct ChangeRow {
+struct LevelRow {
     const char* name;
     std::vector<std::string> steps;
     std::vector<std::string> written;
 };
 
-class LogChangeTest : public ::testing::TestWithParam<ChangeRow> {};
+class LogLevelTest : public ::testing::TestWithParam<LevelRow> {};
 
-TEST_P(LogChangeTest, TakesEffectWithTheNextLine) {
-    const ChangeRow& row = GetParam();
-    TestLogFolder folder("", std::string("ChangeTest_") + row.name);
+TEST_P(LogLevelTest, WritesLinesTheLevelAdmitsAtThatMoment) {
+    const LevelRow& row = GetParam();
+    TestLogFolder folder("", std::string("LevelTest_") + row.name);
     TestFiles::RemoveConfig();
     LogExPtr module = NewLogEx();
     auto shared = SharedLog();
     for (const std::string& step : row.steps) {
-        if (step.rfind("LOG_LV=", 0) == 0 && step.size() > 8 && step.substr(8) == " same time") {
-            RewriteKeepingTime(folder, step.substr(7, 1));
+        const size_t blank = step.find(' ');
+        if (step.rfind("LOG_LV=", 0) == 0 && blank != std::string::npos) {
+            RewriteKeepingTime(folder, step.substr(7, blank - 7));
         } else if (step.rfind("LOG_LV=", 0) == 0) {
             folder.SetLevel(step.substr(7));
         } else if (step == "no ini") {
@@ -110,29 +81,32 @@ TEST_P(LogChangeTest, TakesEffectWithTheNextLine) {
         } else if (step == "rm folder") {
             TestFiles::RemoveTree(folder.Folder());
         } else {
-            const size_t blank = step.find(' ');
             module->WriteLog(std::stoi(step.substr(0, blank)), "%s", step.c_str() + blank + 1);
             shared->WriteLog(std::stoi(step.substr(0, blank)), "%s", step.c_str() + blank + 1);
         }
     }
+    EXPECT_EQ(TestFiles::Exists(folder.Folder()), !row.written.empty()) << "folder created only for a written line";
     EXPECT_EQ(folder.ModuleMessages(), row.written);
     EXPECT_EQ(folder.SharedMessages(), row.written);
 }
 
-const ChangeRow kChangeRows[] = {
-    {"LevelMinusOneWithoutKey", {"LOG_LV=", "-1 always", "0 dropped"}, {"always"}},
-    // Same size, rewritten at once: the file's time may not move, its values do.
+const LevelRow kLevelRows[] = {
+    {"KeyMissing", {"LOG_LV=", "0 dropped", "2 dropped"}, {}},
+    {"LevelMinusOne", {"LOG_LV=-1", "0 dropped", "2 dropped"}, {}},
+    {"LevelZero", {"LOG_LV=0", "0 kept", "2 dropped"}, {"kept"}},
+    {"LevelOne", {"LOG_LV=1", "0 kept", "2 dropped"}, {"kept"}},
+    {"LevelTwo", {"LOG_LV=9", "0 kept", "2 kept too"}, {"kept", "kept too"}},
+    {"LineOfLevelMinusOneWithoutKey", {"LOG_LV=", "-1 kept", "0 dropped"}, {"kept"}},
+    // Rewritten at once with the same size and time, as a coarse file-system clock would leave it.
     {"SameSizeAndTimeRewrite",
      {"LOG_LV=0", "2 dropped", "LOG_LV=2 same time", "2 kept", "LOG_LV=0 same time", "2 dropped"},
      {"kept"}},
     {"KeyRemoved", {"LOG_LV=2", "2 kept", "LOG_LV=", "0 dropped"}, {"kept"}},
     {"ConfigAppears", {"0 dropped", "LOG_LV=0", "0 kept"}, {"kept"}},
     {"ConfigDisappears", {"LOG_LV=2", "2 kept", "no ini", "0 dropped"}, {"kept"}},
-    {"FolderDeleted",
-     {"LOG_LV=2", "2 lost with the folder", "rm folder", "2 kept", "2 kept too"},
-     {"kept", "kept too"}},
+    {"FolderDeleted", {"LOG_LV=2", "2 lost with the folder", "rm folder", "2 kept"}, {"kept"}},
 };
-INSTANTIATE_TEST_SUITE_P(Changes, LogChangeTest, ::testing::ValuesIn(kChangeRows), RowName<ChangeRow>);
+INSTANTIATE_TEST_SUITE_P(Levels, LogLevelTest, ::testing::ValuesIn(kLevelRows), RowName<LevelRow>);
 
 // One line: the pid/tid prefix, "%s" text stored literally, line feeds written as CR LF, and an
 // overlong message cut at the buffer limit.
