@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "../win/ScopedHandle.h"
 #include "LogConfig.h"
 
 namespace {
@@ -23,6 +24,20 @@ ULONGLONG SystemTimeNow() {
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('\\');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// NTFS and ReFS move a folder's last-write time when an entry is added or removed; FAT
+// volumes do not, so there the file itself is examined every time.
+bool FolderTimesMove(const std::string& folder) {
+    if (folder.empty()) return false;
+    ScopedFileHandle handle(::CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    wchar_t fileSystem[MAX_PATH + 1] = {};
+    if (!handle || !::GetVolumeInformationByHandleW(handle.get(), nullptr, 0, nullptr, nullptr, nullptr, fileSystem,
+                                                    MAX_PATH + 1)) {
+        return false;
+    }
+    return ::lstrcmpiW(fileSystem, L"NTFS") == 0 || ::lstrcmpiW(fileSystem, L"ReFS") == 0;
 }
 
 }  // namespace
@@ -77,7 +92,11 @@ bool LogSettings::Refresh(const Identity& examined) {
     } else {
         folderWrite_ = 0;  // unknown: the next look at the folder counts as a change
     }
-    watchFolder_.store(now.known && !now.exists, std::memory_order_relaxed);
+    if (now.known && !now.exists && !folderKindKnown_) {
+        folderKindKnown_ = true;
+        folderTimesMove_ = FolderTimesMove(configFolder_);
+    }
+    watchFolder_.store(now.known && !now.exists && folderTimesMove_, std::memory_order_relaxed);
     if (parsed_ && now.known && file_.known && now.exists == file_.exists &&
         (!now.exists ||
          (now.lastWrite == file_.lastWrite && now.size == file_.size && now.lastWrite + kRacyWindow <= parsedAt_))) {

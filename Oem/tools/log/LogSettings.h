@@ -7,8 +7,9 @@
 
 // "LOG_LV" and "LOG_PATH" of one configuration file, parsed again only when the file changed:
 // it appeared or went, or its last-write time or size moved. Checking costs one metadata
-// query: of the file, or, while the file is missing, of its folder, whose last-write time
-// moves when a file appears in it (a missing name is the dearer query on some systems).
+// query: of the file, or, while the file is missing on a volume that moves a folder's
+// last-write time when a file appears in it, of its folder (a missing name is the dearer
+// query on some systems).
 // Only Examine may run unlocked; the owner serialises the rest.
 class LogSettings {
 public:
@@ -38,6 +39,8 @@ private:
     const std::string configPath_;
     const std::string configFolder_;
     std::atomic<bool> watchFolder_{false};  // the file was missing at the last check
+    bool folderKindKnown_ = false;
+    bool folderTimesMove_ = false;  // the folder's volume moves its time when a file appears
     bool parsed_ = false;
     Identity file_;                  // the file at the last parse
     ULONGLONG parsedAt_ = 0;         // system time of the last parse, 100 ns units
