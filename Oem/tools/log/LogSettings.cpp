@@ -89,14 +89,8 @@ bool LogSettings::Refresh(const Identity& examined) {
         folderCheckedAt_ = SystemTimeNow();
         folderWrite_ = now.lastWrite;
         now = ExamineFile();
-    } else {
-        folderWrite_ = 0;  // unknown: the next look at the folder counts as a change
     }
-    if (now.known && !now.exists && !folderKindKnown_) {
-        folderKindKnown_ = true;
-        folderTimesMove_ = FolderTimesMove(configFolder_);
-    }
-    watchFolder_.store(now.known && !now.exists && folderTimesMove_, std::memory_order_relaxed);
+    WatchFolderWhileMissing(now);
     if (parsed_ && now.known && file_.known && now.exists == file_.exists &&
         (!now.exists ||
          (now.lastWrite == file_.lastWrite && now.size == file_.size && now.lastWrite + kRacyWindow <= parsedAt_))) {
@@ -117,4 +111,18 @@ bool LogSettings::Refresh(const Identity& examined) {
     file_ = now;
     parsed_ = true;
     return folderChanged;
+}
+
+void LogSettings::WatchFolderWhileMissing(const Identity& file) {
+    bool watch = false;
+    if (file.known && !file.exists) {
+        if (!folderKindKnown_) {
+            folderKindKnown_ = true;
+            folderTimesMove_ = FolderTimesMove(configFolder_);
+        }
+        // A folder that changed within the window would send the line on to the file as
+        // well: while it is busy, look at the file alone.
+        watch = folderTimesMove_ && folderWrite_ + kRacyWindow <= SystemTimeNow();
+    }
+    watchFolder_.store(watch, std::memory_order_relaxed);
 }

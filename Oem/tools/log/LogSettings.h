@@ -35,6 +35,7 @@ public:
 
 private:
     Identity ExamineFile() const;
+    void WatchFolderWhileMissing(const Identity& file);
 
     const std::string configPath_;
     const std::string configFolder_;
@@ -44,8 +45,8 @@ private:
     bool parsed_ = false;
     Identity file_;                  // the file at the last parse
     ULONGLONG parsedAt_ = 0;         // system time of the last parse, 100 ns units
-    ULONGLONG folderWrite_ = 0;      // the folder's last-write time while the file is missing
-    ULONGLONG folderCheckedAt_ = 0;  // system time when the file was last found missing
+    ULONGLONG folderWrite_ = 0;      // the folder's last-write time when last looked at
+    ULONGLONG folderCheckedAt_ = 0;  // system time when the file was then found missing
     int level_ = -1;
     std::string folderName_;
 };
