@@ -1,10 +1,9 @@
-# OEM_GetCurrentCarrierID against the simulated modem, next to the simulator's own cost: built
-# with the tests, never run by ctest.
+# OEM_GetCurrentCarrierID and one log line, each against its floor in the same run: built with
+# the tests, never run by ctest.
 add_executable(carrier_id_bench ${CMAKE_CURRENT_LIST_DIR}/carrier_id_bench.cpp
   ${CMAKE_SOURCE_DIR}/tests/support/SimModem.cpp)
 target_include_directories(carrier_id_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(carrier_id_bench PRIVATE oemsimcontrol oemwin ole32)
-target_compile_definitions(carrier_id_bench PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
+target_link_libraries(carrier_id_bench PRIVATE oemcore oemsimcontrol)
 target_compile_options(carrier_id_bench PRIVATE -Wall -Wextra -Werror)
 set_target_properties(carrier_id_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 add_custom_command(TARGET carrier_id_bench POST_BUILD

@@ -1,30 +1,34 @@
-// Round trip of OEM_GetCurrentCarrierID against the simulated modem with instant replies, next
-// to what the simulator itself spends answering each call. Not a test: run it by hand under
-// the build's Wine prefix, where the simulator is registered.
+// What the library adds to the platform's own cost, each measure next to its floor in the same
+// run, interleaved call by call, as median ratios:
+//   1. OEM_GetCurrentCarrierID against a bare client that makes the same platform calls (two
+//      managers, advise, interface, context, service, one session opened and closed around
+//      one command, each completion waited for), with no ksconfig.ini;
+//   2. one log line at level 2 against the calls it cannot avoid (one file-metadata query,
+//      then open, append, close);
+//   3. the export with logging on at level 2 next to the bare client (reported only).
+// Not a test: run it by hand under the build's Wine prefix, where the simulator is registered.
 //   carrier_id_bench.exe [calls]
-// Measured twice: with a host thread that has no COM of its own (every call starts and ends
-// the multithreaded apartment) and with one already in it.
 #include <windows.h>
 #include <objbase.h>
+#include <shlobj.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
-#include "SimCost.h"
 #include "support/SimModem.h"
+#include "tools/GetToolObject.h"
+#include "tools/IGlobalTools.h"
+#include "tools/ToolIds.h"
+#include "tools/mbim/MbnApi.h"
 
 namespace {
 
 using GetCurrentCarrierId = std::int32_t (*)();
-
-double Microseconds(LONGLONG ticks) {
-    LARGE_INTEGER frequency;
-    ::QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(ticks) * 1e6 / static_cast<double>(frequency.QuadPart);
-}
 
 LONGLONG Now() {
     LARGE_INTEGER now;
@@ -32,87 +36,296 @@ LONGLONG Now() {
     return now.QuadPart;
 }
 
-double Percentile(std::vector<double> values, double fraction) {
-    std::sort(values.begin(), values.end());
-    return values[static_cast<size_t>(fraction * static_cast<double>(values.size() - 1))];
+double Microseconds(LONGLONG ticks) {
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(ticks) * 1e6 / static_cast<double>(frequency.QuadPart);
+}
+
+template <typename Call>
+double Time(Call&& call) {
+    const LONGLONG start = Now();
+    call();
+    return Microseconds(Now() - start);
+}
+
+double Median(std::vector<double> values) {
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
 }
 
 std::string BesideThisProgram(const char* name) {
     char path[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder = path;
-    return folder.substr(0, folder.rfind('\\') + 1) + name;
+    const std::string program = path;
+    return program.substr(0, program.rfind('\\') + 1) + name;
 }
 
-struct Samples {
-    std::vector<double> roundTrip;
-    std::vector<double> simulator;
+// The sink of the bare client: signals each completion, keeps the reply bytes.
+class BareSink final : public IMbnDeviceServicesEvents {
+public:
+    HANDLE session = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    HANDLE reply = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    std::string bytes;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (iid != IID_IUnknown && iid != IID_MbnDeviceServicesEvents) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        *object = static_cast<IMbnDeviceServicesEvents*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG count = --references_;
+        if (count == 0) delete this;
+        return count;
+    }
+    HRESULT STDMETHODCALLTYPE OnQuerySupportedCommandsComplete(IMbnDeviceService*, SAFEARRAY*, HRESULT,
+                                                               ULONG) override {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnOpenCommandSessionComplete(IMbnDeviceService*, HRESULT, ULONG) override {
+        ::SetEvent(session);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnCloseCommandSessionComplete(IMbnDeviceService*, HRESULT, ULONG) override {
+        ::SetEvent(session);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnSetCommandComplete(IMbnDeviceService*, ULONG, SAFEARRAY* data, HRESULT,
+                                                   ULONG) override {
+        void* raw = nullptr;
+        if (data != nullptr && SUCCEEDED(::SafeArrayAccessData(data, &raw))) {
+            bytes.assign(static_cast<const char*>(raw), data->rgsabound[0].cElements);
+            ::SafeArrayUnaccessData(data);
+        }
+        ::SetEvent(reply);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnQueryCommandComplete(IMbnDeviceService*, ULONG, SAFEARRAY*, HRESULT, ULONG) override {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnEventNotification(IMbnDeviceService*, ULONG, SAFEARRAY*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnOpenDataSessionComplete(IMbnDeviceService*, HRESULT, ULONG) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnCloseDataSessionComplete(IMbnDeviceService*, HRESULT, ULONG) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnWriteDataComplete(IMbnDeviceService*, HRESULT, ULONG) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnReadData(IMbnDeviceService*, SAFEARRAY*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnInterfaceStateChange(BSTR, MBN_DEVICE_SERVICES_INTERFACE_STATE) override {
+        return S_OK;
+    }
+
+private:
+    ~BareSink() {
+        ::CloseHandle(session);
+        ::CloseHandle(reply);
+    }
+    std::atomic<ULONG> references_{1};
+};
+
+template <typename T>
+void ReleaseIf(T*& object) {
+    if (object != nullptr) object->Release();
+    object = nullptr;
+}
+
+// "AT+GTCURCAR?" with the platform calls the export makes and nothing else: no lock, no log,
+// no error handling beyond stopping. True when the reply names carrier 5.
+bool BareCarrierId() {
+    const char command[] = "AT+GTCURCAR?\r\n";
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    IMbnInterfaceManager* interfaces = nullptr;
+    IMbnDeviceServicesManager* services = nullptr;
+    IConnectionPointContainer* container = nullptr;
+    IConnectionPoint* point = nullptr;
+    IMbnInterface* first = nullptr;
+    IMbnDeviceServicesContext* context = nullptr;
+    IMbnDeviceService* service = nullptr;
+    SAFEARRAY* list = nullptr;
+    BSTR interfaceId = nullptr;
+    BSTR serviceId = ::SysAllocString(L"{ffffffff-abca-4b11-a4e2-f2fc87f94488}");
+    BareSink* sink = new BareSink();
+    DWORD cookie = 0;
+    bool answered = false;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_MbnInterfaceManagerClass, nullptr, CLSCTX_ALL, IID_MbnInterfaceManager,
+                                     reinterpret_cast<void**>(&interfaces))) &&
+        SUCCEEDED(::CoCreateInstance(CLSID_MbnDeviceServicesManagerClass, nullptr, CLSCTX_ALL,
+                                     IID_MbnDeviceServicesManager, reinterpret_cast<void**>(&services))) &&
+        SUCCEEDED(services->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container))) &&
+        SUCCEEDED(container->FindConnectionPoint(IID_MbnDeviceServicesEvents, &point)) &&
+        SUCCEEDED(point->Advise(sink, &cookie)) && SUCCEEDED(interfaces->GetInterfaces(&list))) {
+        LONG index = 0;
+        IUnknown* element = nullptr;
+        MBN_READY_STATE ready = MBN_READY_STATE_OFF;
+        BOOL open = FALSE;
+        ULONG request = 0;
+        SAFEARRAYBOUND bound = {sizeof(command) - 1, 0};
+        SAFEARRAY* data = ::SafeArrayCreate(VT_UI1, 1, &bound);
+        void* raw = nullptr;
+        if (SUCCEEDED(::SafeArrayAccessData(data, &raw))) {
+            std::copy(command, command + sizeof(command) - 1, static_cast<char*>(raw));
+            ::SafeArrayUnaccessData(data);
+        }
+        if (SUCCEEDED(::SafeArrayGetElement(list, &index, &element)) &&
+            SUCCEEDED(element->QueryInterface(IID_MbnInterface, reinterpret_cast<void**>(&first))) &&
+            SUCCEEDED(first->GetReadyState(&ready)) && SUCCEEDED(first->get_InterfaceID(&interfaceId)) &&
+            SUCCEEDED(services->GetDeviceServicesContext(interfaceId, &context)) &&
+            SUCCEEDED(context->GetDeviceService(serviceId, &service)) &&
+            SUCCEEDED(service->get_IsCommandSessionOpen(&open)) && SUCCEEDED(service->OpenCommandSession(&request)) &&
+            ::WaitForSingleObject(sink->session, 5000) == WAIT_OBJECT_0) {
+            if (SUCCEEDED(service->SetCommand(1, data, &request)) &&
+                ::WaitForSingleObject(sink->reply, 5000) == WAIT_OBJECT_0) {
+                answered = sink->bytes.find("+GTCURCAR: 5") != std::string::npos;
+            }
+            if (SUCCEEDED(service->CloseCommandSession(&request))) ::WaitForSingleObject(sink->session, 5000);
+        }
+        ::SafeArrayDestroy(data);
+        ReleaseIf(element);
+        point->Unadvise(cookie);
+    }
+    ReleaseIf(service);
+    ReleaseIf(context);
+    ReleaseIf(first);
+    if (list != nullptr) ::SafeArrayDestroy(list);
+    ::SysFreeString(interfaceId);
+    ::SysFreeString(serviceId);
+    ReleaseIf(point);
+    ReleaseIf(container);
+    ReleaseIf(services);
+    ReleaseIf(interfaces);
+    sink->Release();
+    if (SUCCEEDED(com)) ::CoUninitialize();
+    return answered;
+}
+
+struct Pair {
+    std::vector<double> measured;
+    std::vector<double> floor;
     int wrong = 0;
 };
 
-Samples Measure(GetCurrentCarrierId getCarrierId, OemSimGetCostFunction getCost, SimModem& sim, int calls) {
-    Samples samples;
-    for (int i = 0; i < 5; ++i) getCarrierId();  // warm-up
-    for (int i = 0; i < calls; ++i) {
-        // The simulator's share of a call includes work on its threads after the export has
-        // returned; a short pause lets that finish before the next reading.
-        sim.WaitIdle(5000);
-        ::Sleep(2);
-        SimCost before{};
-        getCost(&before);
-        const LONGLONG start = Now();
-        const std::int32_t carrier = getCarrierId();
-        const LONGLONG end = Now();
-        sim.WaitIdle(5000);
-        ::Sleep(2);
-        SimCost after{};
-        getCost(&after);
-        if (carrier != 5 || after.commands != before.commands + 1) ++samples.wrong;
-        samples.roundTrip.push_back(Microseconds(end - start));
-        samples.simulator.push_back(after.microseconds - before.microseconds);
-    }
-    return samples;
+// The ratio is the median of the pairs' own ratios: the two calls of a pair run back to back,
+// so a burst of load from elsewhere weighs on both.
+void Report(const char* title, const Pair& pair, const char* target) {
+    std::vector<double> ratios;
+    for (size_t i = 0; i < pair.measured.size(); ++i) ratios.push_back(pair.measured[i] / pair.floor[i]);
+    std::printf("%s\n  median %.0f us against %.0f us; ratio %.2f (%s)\n", title, Median(pair.measured),
+                Median(pair.floor), Median(ratios), target);
+    if (pair.wrong != 0) std::printf("  %d calls did not answer carrier 5\n", pair.wrong);
+    std::fflush(stdout);
 }
 
-void Report(const char* title, const Samples& samples) {
-    const double trip = Percentile(samples.roundTrip, 0.5);
-    const double inSim = Percentile(samples.simulator, 0.5);
-    std::printf("%s\n", title);
-    std::printf("  round trip of OEM_GetCurrentCarrierID: median %8.0f us  (p10 %.0f, p90 %.0f)\n", trip,
-                Percentile(samples.roundTrip, 0.1), Percentile(samples.roundTrip, 0.9));
-    std::printf("  simulator's own time per call:         median %8.0f us  (p10 %.0f, p90 %.0f), %.0f%% of the trip\n",
-                inSim, Percentile(samples.simulator, 0.1), Percentile(samples.simulator, 0.9), 100.0 * inSim / trip);
-    if (samples.wrong != 0) std::printf("  %d calls did not answer 5 with one command\n", samples.wrong);
+// The export and the bare client, call by call, the simulator idle before each.
+Pair ExportAgainstBareClient(GetCurrentCarrierId getCarrierId, SimModem& sim, int calls) {
+    Pair pair;
+    for (int i = 0; i < 5; ++i) {  // warm-up
+        getCarrierId();
+        BareCarrierId();
+    }
+    for (int i = 0; i < calls; ++i) {
+        std::int32_t carrier = 0;
+        bool answered = false;
+        // Each goes first every other time.
+        for (int turn = 0; turn < 2; ++turn) {
+            sim.WaitIdle(5000);
+            if ((turn + i) % 2 == 0) {
+                pair.measured.push_back(Time([&] { carrier = getCarrierId(); }));
+            } else {
+                pair.floor.push_back(Time([&] { answered = BareCarrierId(); }));
+            }
+        }
+        if (carrier != 5 || !answered) ++pair.wrong;
+    }
+    return pair;
+}
+
+// One module-log line at level 2 against a metadata query of the configuration and the
+// open, append and close of the same bytes in the same folder.
+Pair LogLineAgainstItsCalls(const std::string& config, const std::string& logsFolder, int lines) {
+    Pair pair;
+    void* object = nullptr;
+    GetToolObject(ToolIds::ILogEx, &object);
+    auto* log = static_cast<IGlobalTools::ILogEx*>(object);
+    const std::string floorFile = logsFolder + "floor.log";
+    const std::string line = "[1234] [5678] 01-02 03:04:05:678 : [Normal] a progress line of the usual length 0\n";
+    for (int i = 0; i < lines + 5; ++i) {
+        const double logged =
+            Time([&] { log->WriteLog(2, "[Normal] a progress line of the usual length %d", i % 10); });
+        const double floor = Time([&] {
+            WIN32_FILE_ATTRIBUTE_DATA data;
+            ::GetFileAttributesExA(config.c_str(), GetFileExInfoStandard, &data);
+            FILE* file = nullptr;
+            if (fopen_s(&file, floorFile.c_str(), "a+") == 0 && file != nullptr) {
+                std::fwrite(line.data(), 1, line.size(), file);
+                std::fflush(file);
+                std::fclose(file);
+            }
+        });
+        if (i < 5) continue;  // warm-up
+        pair.measured.push_back(logged);
+        pair.floor.push_back(floor);
+    }
+    log->Release();
+    return pair;
+}
+
+void RemoveFolder(const std::string& logsFolder, const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((logsFolder + "*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            ::DeleteFileA((logsFolder + found.cFileName).c_str());
+        } while (::FindNextFileA(search, &found));
+        ::FindClose(search);
+    }
+    ::RemoveDirectoryA(logsFolder.c_str());
+    ::RemoveDirectoryA(folder.c_str());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const int calls = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
+    const std::string config = BesideThisProgram("ksconfig.ini");
+    ::DeleteFileA(config.c_str());
     SimModem sim;
     if (!sim.loaded()) {
         std::fprintf(stderr, "the simulated modem is not registered in this Wine prefix\n");
         return 1;
     }
-    const HMODULE simulator = ::GetModuleHandleW(SimModem::RegisteredPath().c_str());
-    const auto getCost =
-        reinterpret_cast<OemSimGetCostFunction>(reinterpret_cast<void*>(::GetProcAddress(simulator, "OemSimGetCost")));
     const HMODULE oem = ::LoadLibraryA(BesideThisProgram("Oem.dll").c_str());
     const auto getCarrierId = oem ? reinterpret_cast<GetCurrentCarrierId>(
                                         reinterpret_cast<void*>(::GetProcAddress(oem, "OEM_GetCurrentCarrierID")))
                                   : nullptr;
-    if (getCost == nullptr || getCarrierId == nullptr) {
-        std::fprintf(stderr, "Oem.dll beside this program or the simulator's OemSimGetCost is missing\n");
+    if (getCarrierId == nullptr) {
+        std::fprintf(stderr, "Oem.dll beside this program is missing\n");
         return 1;
     }
     sim->Reset();  // the default profile, no delay: the modem answers at once
 
-    std::printf("%d calls, instant replies, no log (no ksconfig.ini)\n", calls);
-    Report("host thread without COM (each call starts and ends the apartment):",
-           Measure(getCarrierId, getCost, sim, calls));
-    ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    Report("host thread already in the multithreaded apartment:", Measure(getCarrierId, getCost, sim, calls));
-    ::CoUninitialize();
+    ::Sleep(2100);  // past the window in which a fresh change beside the program is looked at again
+    std::printf("%d calls each, interleaved, instant replies\n", calls);
+    Report("1. OEM_GetCurrentCarrierID, no ksconfig.ini, against the bare client",
+           ExportAgainstBareClient(getCarrierId, sim, calls), "target 1.3 or less");
+
+    char appData[MAX_PATH] = {};
+    ::SHGetSpecialFolderPathA(nullptr, appData, CSIDL_COMMON_APPDATA, FALSE);
+    const std::string folder = std::string(appData) + "\\OemLogBench\\";
+    const std::string logsFolder = folder + "logs\\";
+    if (FILE* ini = std::fopen(config.c_str(), "w")) {
+        std::fputs("[BASE_CONFIG]\nLOG_LV=2\nLOG_PATH=OemLogBench\n", ini);
+        std::fclose(ini);
+    }
+    ::Sleep(2100);
+    Report("2. one log line at level 2 against metadata query, open, append, close",
+           LogLineAgainstItsCalls(config, logsFolder, calls * 10), "target 1.3 or less");
+    Report("3. OEM_GetCurrentCarrierID, logging on at level 2, against the bare client",
+           ExportAgainstBareClient(getCarrierId, sim, calls), "reported only");
+
+    ::DeleteFileA(config.c_str());
     ::FreeLibrary(oem);
+    RemoveFolder(logsFolder, folder);
     return 0;
 }

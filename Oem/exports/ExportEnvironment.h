@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdarg>
+#include <cstdio>
 #include <memory>
 
 #include "tools/IGlobalTools.h"
@@ -17,9 +19,18 @@ struct ExportEnvironment {
     HANDLE exportLock = nullptr;          // null: no serialisation
     ChannelSource newChannel = nullptr;
 
-    template <typename... Args>
-    void Log(int level, const char* format, Args... args) const {
-        if (log) log->WriteLog(level, format, args...);
+    // Formatted here, where the compiler checks the format, and handed on as data.
+    OEM_PRINTF_FORMAT(3, 4) void Log(int level, const char* format, ...) const {
+        va_list args;
+        va_start(args, format);
+        LogV(level, format, args);
+        va_end(args);
+    }
+    void LogV(int level, const char* format, va_list args) const {
+        if (!log) return;
+        char message[16384];  // as much as a log line keeps
+        if (std::vsnprintf(message, sizeof(message), format, args) < 0) message[0] = '\0';
+        log->WriteLog(level, "%s", message);
     }
 };
 

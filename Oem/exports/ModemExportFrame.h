@@ -3,6 +3,7 @@
 // first step to the last, one channel obtained, opened and released within the call. An
 // exception lets go of both on its way out; each export turns it into its failure value.
 
+#include <cstdarg>
 #include <cstdint>
 #include <string>
 
@@ -36,9 +37,11 @@ public:
 
     void ReleaseChannel();
 
-    template <typename... Args>
-    void Log(int level, const char* format, Args... args) const {
-        environment_.Log(level, format, args...);
+    OEM_PRINTF_FORMAT(3, 4) void Log(int level, const char* format, ...) const {
+        va_list args;
+        va_start(args, format);
+        environment_.LogV(level, format, args);
+        va_end(args);
     }
 
 private:

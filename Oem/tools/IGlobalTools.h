@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "PrintfFormat.h"
 #include "threads/IJob.h"
 
 namespace IGlobalTools {
@@ -31,7 +32,7 @@ class ILog {
 public:
     virtual ~ILog() = default;
     virtual void SetLogFile(const char* path) = 0;
-    virtual void WriteLog(int level, const char* format, ...) = 0;
+    OEM_PRINTF_FORMAT(3, 4) virtual void WriteLog(int level, const char* format, ...) = 0;
     virtual ULONG Release() = 0;
     virtual ULONG AddRef() = 0;
 };
@@ -71,7 +72,7 @@ class ILogEx {
 public:
     virtual ~ILogEx() = default;
     virtual void SetLogFile(const char* path) = 0;
-    virtual void WriteLog(int level, const char* format, ...) = 0;
+    OEM_PRINTF_FORMAT(3, 4) virtual void WriteLog(int level, const char* format, ...) = 0;
     virtual void Release() = 0;
 };
 

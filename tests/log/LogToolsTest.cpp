@@ -2,7 +2,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,36 +27,6 @@ ToolPtr<IGlobalTools::ILog> SharedLog() {
     return MakeTool<IGlobalTools::ILog>(ToolIds::ILog);
 }
 
-// Which of a level-0 and a level-2 line reach the module and shared files for each "LOG_LV".
-struct LevelRow {
-    const char* name;
-    std::string configuredLevel;  // empty: key missing
-    std::vector<int> written;
-};
-
-class LogLevelTest : public ::testing::TestWithParam<LevelRow> {};
-
-TEST_P(LogLevelTest, WritesLinesTheLevelAdmits) {
-    const LevelRow& row = GetParam();
-    TestLogFolder folder(row.configuredLevel, std::string("LevelTest_") + row.name);
-    std::vector<std::string> module, shared;
-    for (int level : {0, 2}) {
-        NewLogEx()->WriteLog(level, "module %d", level);
-        SharedLog()->WriteLog(level, "shared %d", level);
-    }
-    for (int level : row.written) module.push_back("module " + std::to_string(level));
-    for (int level : row.written) shared.push_back("shared " + std::to_string(level));
-    EXPECT_EQ(TestFiles::Exists(folder.Folder()), !module.empty()) << "folder created only for a written line";
-    EXPECT_EQ(folder.ModuleMessages(), module);
-    EXPECT_EQ(folder.SharedMessages(), shared);
-}
-
-const LevelRow kLevelRows[] = {
-    {"KeyMissing", "", {}}, {"LevelMinusOne", "-1", {}}, {"LevelZero", "0", {0}},
-    {"LevelOne", "1", {0}}, {"LevelTwo", "2", {0, 2}},   {"LevelNine", "9", {0, 2}},
-};
-INSTANTIATE_TEST_SUITE_P(Levels, LogLevelTest, ::testing::ValuesIn(kLevelRows), RowName<LevelRow>);
-
 // Neither a missing configuration nor a log path whose parent is missing creates a folder.
 TEST(LogTools, NoConfigurationOrMissingParentWritesNothing) {
     TestFiles::RemoveConfig();
@@ -70,19 +39,72 @@ TEST(LogTools, NoConfigurationOrMissingParentWritesNothing) {
     EXPECT_FALSE(TestFiles::Exists(TestFiles::CommonAppData() + "MissingParent"));
 }
 
-// Level -1 is written even without the key; a level change counts from the next line on.
-TEST(LogTools, LevelMinusOneAlwaysAndLevelChangeTakesEffectWithTheNextLine) {
-    TestLogFolder folder("", "LevelChange");
-    LogExPtr log = NewLogEx();
-    log->WriteLog(-1, "always");
-    folder.SetLevel("0");
-    log->WriteLog(2, "dropped");
-    folder.SetLevel("2");
-    log->WriteLog(2, "kept");
-    folder.SetLevel("");
-    log->WriteLog(0, "dropped again");
-    EXPECT_THAT(folder.ModuleMessages(), ElementsAre("always", "kept"));
+// A rewrite of ksconfig.ini that keeps its last-write time.
+void RewriteKeepingTime(TestLogFolder& folder, const std::string& level) {
+    const std::string path = TestFiles::ExecutableFolder() + "ksconfig.ini";
+    WIN32_FILE_ATTRIBUTE_DATA before = {};
+    ASSERT_TRUE(::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &before));
+    folder.SetLevel(level);
+    HANDLE file = ::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_TRUE(::SetFileTime(file, nullptr, nullptr, &before.ftLastWriteTime));
+    ::CloseHandle(file);
 }
+
+// The lines that reach both log files as "LOG_LV" is set and changed between two lines. Steps:
+// "LOG_LV=x" rewrites ksconfig.ini ("LOG_LV=" leaves the key out; "LOG_LV=x same time" keeps
+// its last-write time), "no ini" removes it, "rm folder" removes the log folder, "<level> <text>"
+// writes a line to the module and shared logs.
+struct LevelRow {
+    const char* name;
+    std::vector<std::string> steps;
+    std::vector<std::string> written;
+};
+
+class LogLevelTest : public ::testing::TestWithParam<LevelRow> {};
+
+TEST_P(LogLevelTest, WritesLinesTheLevelAdmitsAtThatMoment) {
+    const LevelRow& row = GetParam();
+    TestLogFolder folder("", std::string("LevelTest_") + row.name);
+    TestFiles::RemoveConfig();
+    LogExPtr module = NewLogEx();
+    auto shared = SharedLog();
+    for (const std::string& step : row.steps) {
+        const size_t blank = step.find(' ');
+        if (step.rfind("LOG_LV=", 0) == 0 && blank != std::string::npos) {
+            RewriteKeepingTime(folder, step.substr(7, blank - 7));
+        } else if (step.rfind("LOG_LV=", 0) == 0) {
+            folder.SetLevel(step.substr(7));
+        } else if (step == "no ini") {
+            TestFiles::RemoveConfig();
+        } else if (step == "rm folder") {
+            TestFiles::RemoveTree(folder.Folder());
+        } else {
+            module->WriteLog(std::stoi(step.substr(0, blank)), "%s", step.c_str() + blank + 1);
+            shared->WriteLog(std::stoi(step.substr(0, blank)), "%s", step.c_str() + blank + 1);
+        }
+    }
+    EXPECT_EQ(TestFiles::Exists(folder.Folder()), !row.written.empty()) << "folder created only for a written line";
+    EXPECT_EQ(folder.ModuleMessages(), row.written);
+    EXPECT_EQ(folder.SharedMessages(), row.written);
+}
+
+const LevelRow kLevelRows[] = {
+    {"KeyMissing", {"LOG_LV=", "0 dropped", "2 dropped"}, {}},
+    {"LevelZero", {"LOG_LV=0", "0 kept", "2 dropped"}, {"kept"}},
+    {"LevelOne", {"LOG_LV=1", "0 kept", "2 dropped"}, {"kept"}},
+    {"LevelTwo", {"LOG_LV=9", "0 kept", "2 kept too"}, {"kept", "kept too"}},
+    {"LineOfLevelMinusOneWithoutKey", {"LOG_LV=", "-1 kept", "0 dropped"}, {"kept"}},
+    // Rewritten at once with the same size and time, as a coarse file-system clock would leave it.
+    {"SameSizeAndTimeRewrite",
+     {"LOG_LV=0", "2 dropped", "LOG_LV=2 same time", "2 kept", "LOG_LV=0 same time", "2 dropped"},
+     {"kept"}},
+    {"KeyRemoved", {"LOG_LV=2", "2 kept", "LOG_LV=", "0 dropped"}, {"kept"}},
+    {"ConfigAppears", {"0 dropped", "LOG_LV=0", "0 kept"}, {"kept"}},
+    {"ConfigDisappears", {"LOG_LV=2", "2 kept", "no ini", "0 dropped"}, {"kept"}},
+    {"FolderDeleted", {"LOG_LV=2", "2 lost with the folder", "rm folder", "2 kept"}, {"kept"}},
+};
+INSTANTIATE_TEST_SUITE_P(Levels, LogLevelTest, ::testing::ValuesIn(kLevelRows), RowName<LevelRow>);
 
 // One line: the pid/tid prefix, "%s" text stored literally, line feeds written as CR LF, and an
 // overlong message cut at the buffer limit.
@@ -128,26 +150,20 @@ TEST(LogTools, EightThreadsWritingAtOnceKeepEveryLineWhole) {
     LogExPtr log = NewLogEx();
     constexpr int kThreads = 8, kLinesEach = 40;
     const std::string body(300, 'b');
-    std::atomic<bool> go{false};
     std::vector<std::thread> writers;
     for (int t = 0; t < kThreads; ++t) {
         writers.emplace_back([&, t] {
-            while (!go) std::this_thread::yield();
             for (int i = 0; i < kLinesEach; ++i) log->WriteLog(2, "T%d L%d %s", t, i, body.c_str());
         });
     }
-    go = true;
     for (auto& writer : writers) writer.join();
     const auto lines = TestLogFolder::ParseLines(TestFiles::ReadAll(folder.ModuleLogPath()));
     ASSERT_EQ(lines.size(), static_cast<size_t>(kThreads * kLinesEach));
-    std::vector<int> perThread(kThreads, 0);
+    std::vector<int> next(kThreads, 0);  // lines of one thread keep their order
     for (const auto& line : lines) {
-        int t = -1, i = -1;
-        char rest[400] = {};
-        ASSERT_FALSE(line.prefix.empty());
-        ASSERT_EQ(sscanf(line.message.c_str(), "T%d L%d %399s", &t, &i, rest), 3) << line.message;
-        EXPECT_EQ(rest, body);
-        EXPECT_EQ(i, perThread[t]++) << "lines of one thread keep their order";
+        const int t = line.message.size() > 1 ? line.message[1] - '0' : -1;
+        ASSERT_TRUE(t >= 0 && t < kThreads && !line.prefix.empty()) << line.message;
+        EXPECT_EQ(line.message, "T" + std::to_string(t) + " L" + std::to_string(next[t]++) + " " + body);
     }
 }
 

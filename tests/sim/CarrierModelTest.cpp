@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "../../sim/CarrierModel.h"
+#include "CarrierModel.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "../../sim/ModemProfile.h"
+#include "ModemProfile.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../../sim/SimControl.h"
+#include "SimControl.h"
 #include "tools/win/ScopedHandle.h"
 
 class SimModem {

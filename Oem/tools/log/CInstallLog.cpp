@@ -8,7 +8,7 @@
 #include "LogConfig.h"
 #include "LogLine.h"
 
-CInstallLog::CInstallLog() : configPath_(LogConfig::ConfigFilePath()) {
+CInstallLog::CInstallLog() : settings_(LogConfig::ConfigFilePath()) {
     std::string logsFolder;
     if (LogConfig::EnsureLogsFolder("KestovanLog", &logsFolder)) {
         logFilePath_ = logsFolder + "KestoMBIMcommand.log";
@@ -16,19 +16,26 @@ CInstallLog::CInstallLog() : configPath_(LogConfig::ConfigFilePath()) {
 }
 
 void CInstallLog::WriteToLog(int level, const char* format, ...) {
-    if (LogConfig::ReadLogLevel(configPath_) < level) return;
-    ScopedLock hold(lock_);
-    SYSTEMTIME now = {};
-    ::GetLocalTime(&now);
-    char prefix[128] = {};
-    std::snprintf(prefix, sizeof(prefix),
-                  "%d %02d-%02d %02d:%02d:%02d:%03d %s: ", static_cast<int>(::GetCurrentProcessId()), now.wMonth,
-                  now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, "CInstallLog::WriteToLog");
     va_list args;
     va_start(args, format);
-    const std::string message = LogLine::FormatBounded(kMessageCapacity, format, args);
+    try {
+        const LogSettings::Identity config = settings_.Examine();
+        ScopedLock hold(lock_);
+        settings_.Refresh(config);
+        if (settings_.Level() >= level) {
+            SYSTEMTIME now = {};
+            ::GetLocalTime(&now);
+            char prefix[128] = {};
+            std::snprintf(prefix, sizeof(prefix),
+                          "%d %02d-%02d %02d:%02d:%02d:%03d %s: ", static_cast<int>(::GetCurrentProcessId()),
+                          now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds,
+                          "CInstallLog::WriteToLog");
+            LogLine::Append(logFilePath_, prefix, LogLine::FormatBounded(kMessageCapacity, format, args));
+        }
+    } catch (...) {
+        // Logging never changes the caller's result.
+    }
     va_end(args);
-    LogLine::Append(logFilePath_, prefix, message);
 }
 
 CInstallLog* GetInstallLog() {

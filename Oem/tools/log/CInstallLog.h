@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "tools/PrintfFormat.h"
+#include "tools/log/LogSettings.h"
 #include "tools/win/CriticalSection.h"
 
 // The command log of the older MBIM event port: one object per process, its path fixed at
@@ -9,14 +11,15 @@
 class CInstallLog {
 public:
     CInstallLog();
-    void WriteToLog(int level, const char* format, ...);
+    // A line that cannot be written is lost; nothing is thrown.
+    OEM_PRINTF_FORMAT(3, 4) void WriteToLog(int level, const char* format, ...);
 
     static constexpr size_t kMessageCapacity = 512;
 
 private:
     CriticalSection lock_;
     std::string logFilePath_;
-    std::string configPath_;
+    LogSettings settings_;
 };
 
 CInstallLog* GetInstallLog();

@@ -5,14 +5,13 @@
 CLog::CLog() : writer_(".log", "KestoConnectMonitor.log") {}
 
 void CLog::SetLogFile(const char* path) {
-    writer_.SetPath(path);
+    writer_.SetPath(path, false);
 }
 
 void CLog::WriteLog(int level, const char* format, ...) {
-    if (!writer_.Admits(level)) return;
     va_list args;
     va_start(args, format);
-    writer_.Write(true, format, args);
+    writer_.Write(level, format, args);
     va_end(args);
 }
 

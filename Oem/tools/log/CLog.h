@@ -12,7 +12,7 @@ public:
     CLog();
 
     void SetLogFile(const char* path) override;
-    void WriteLog(int level, const char* format, ...) override;
+    OEM_PRINTF_FORMAT(3, 4) void WriteLog(int level, const char* format, ...) override;
     ULONG Release() override;
     ULONG AddRef() override;
 

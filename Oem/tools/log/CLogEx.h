@@ -10,10 +10,9 @@ public:
     CLogEx();
 
     void SetLogFile(const char* path) override;
-    void WriteLog(int level, const char* format, ...) override;
+    OEM_PRINTF_FORMAT(3, 4) void WriteLog(int level, const char* format, ...) override;
     void Release() override;
 
 private:
-    LogWriter writer_;
-    volatile LONG pathGiven_ = 0;
+    LogWriter writer_;  // holds the path-given flag under the lock that guards the path
 };

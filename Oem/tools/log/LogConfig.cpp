@@ -33,9 +33,12 @@ int ReadLogLevel(const std::string& configPath) {
 }
 
 std::string ReadLogFolderName(const std::string& configPath) {
+    constexpr char kDefault[] = "Kestovan R470 Driver Package";
+    // Without a file name the profile calls would read win.ini instead.
+    if (configPath.empty()) return kDefault;
     char name[kMaxPath] = {};
-    ::GetPrivateProfileStringA(kSection, "LOG_PATH", "Kestovan R470 Driver Package", name,
-                               static_cast<DWORD>(sizeof(name)), configPath.empty() ? nullptr : configPath.c_str());
+    ::GetPrivateProfileStringA(kSection, "LOG_PATH", kDefault, name, static_cast<DWORD>(sizeof(name)),
+                               configPath.c_str());
     return name;
 }
 

@@ -23,7 +23,8 @@ bool CommonAppDataFolder(std::string* folder);
 // not fit the 259 characters a folder path may have here.
 bool EnsureLogsFolder(const std::string& folderName, std::string* logsFolder);
 
-// "LOG_PATH", the log folder's name below the application-data folder.
+// "LOG_PATH", the log folder's name below the application-data folder; its default when the
+// path is empty.
 std::string ReadLogFolderName(const std::string& configPath);
 
 }  // namespace LogConfig

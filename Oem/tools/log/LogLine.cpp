@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 
@@ -18,15 +19,17 @@ std::string FormatBounded(size_t capacity, const char* format, va_list args) {
     return std::string(buffer.data());
 }
 
-void Append(const std::string& path, const std::string& prefix, const std::string& message) {
-    if (path.empty()) return;
+int Append(const std::string& path, const std::string& prefix, const std::string& message) {
+    if (path.empty()) return EINVAL;
     FILE* file = nullptr;
-    if (fopen_s(&file, path.c_str(), "a+") != 0 || file == nullptr) return;
+    const errno_t opened = fopen_s(&file, path.c_str(), "a+");
+    if (opened != 0 || file == nullptr) return opened != 0 ? opened : EINVAL;
     std::fwrite(prefix.data(), 1, prefix.size(), file);
     std::fwrite(message.data(), 1, message.size(), file);
     std::fputs("\n", file);
     std::fflush(file);
     std::fclose(file);
+    return 0;
 }
 
 std::string StandardPrefix() {

@@ -1,35 +1,55 @@
 #include "LogWriter.h"
 
+#include <cerrno>
+
 #include "LogConfig.h"
 #include "LogLine.h"
 
-LogWriter::LogWriter(const char* fileSuffix, const char* defaultName)
-    : configPath_(LogConfig::ConfigFilePath()), fileSuffix_(fileSuffix), defaultName_(defaultName) {}
+namespace {
 
-bool LogWriter::Admits(int level) const {
-    return LogConfig::ReadLogLevel(configPath_) >= level;
-}
-
-void LogWriter::SetPath(const char* path) {
-    ScopedLock hold(lock_);
-    logFilePath_ = path ? path : "";
-}
-
-void LogWriter::DerivePath() {
-    std::string fileName = defaultName_;
+std::string LogFileName(const char* fileSuffix, const char* defaultName) {
     const std::string exe = LogConfig::HostExecutablePath();
     const size_t slash = exe.rfind('\\');
-    if (slash != std::string::npos) fileName = exe.substr(slash + 1) + fileSuffix_;
-
-    std::string logsFolder;
-    if (!LogConfig::EnsureLogsFolder(LogConfig::ReadLogFolderName(configPath_), &logsFolder)) return;
-    logFilePath_ = logsFolder + fileName;
+    return slash != std::string::npos ? exe.substr(slash + 1) + fileSuffix : defaultName;
 }
 
-void LogWriter::Write(bool derivePath, const char* format, va_list args) {
-    ScopedLock hold(lock_);
-    if (derivePath) DerivePath();
-    const std::string prefix = LogLine::StandardPrefix();
-    const std::string message = LogLine::FormatBounded(kMessageCapacity, format, args);
-    LogLine::Append(logFilePath_, prefix, message);
+}  // namespace
+
+LogWriter::LogWriter(const char* fileSuffix, const char* defaultName)
+    : settings_(LogConfig::ConfigFilePath()), fileName_(LogFileName(fileSuffix, defaultName)) {}
+
+void LogWriter::SetPath(const char* path, bool forGood) noexcept {
+    try {
+        ScopedLock hold(lock_);
+        logFilePath_ = path ? path : "";
+        pathDerived_ = false;
+        if (forGood) pathGiven_ = true;
+    } catch (...) {
+        // No memory for the path: the previous one stays.
+    }
+}
+
+bool LogWriter::DerivePath() {
+    std::string logsFolder;
+    if (!LogConfig::EnsureLogsFolder(settings_.FolderName(), &logsFolder)) return false;
+    logFilePath_ = logsFolder + fileName_;
+    return true;
+}
+
+void LogWriter::Write(int level, const char* format, va_list args) noexcept {
+    try {
+        const LogSettings::Identity config = settings_.Examine();
+        ScopedLock hold(lock_);
+        if (settings_.Refresh(config)) pathDerived_ = false;
+        if (settings_.Level() < level) return;
+        if (!pathGiven_ && !pathDerived_) pathDerived_ = DerivePath();
+        const std::string prefix = LogLine::StandardPrefix();
+        const std::string message = LogLine::FormatBounded(kMessageCapacity, format, args);
+        // A log folder removed while the host runs is made again for this very line.
+        if (LogLine::Append(logFilePath_, prefix, message) == ENOENT && !pathGiven_ && DerivePath()) {
+            LogLine::Append(logFilePath_, prefix, message);
+        }
+    } catch (...) {
+        // Logging never changes the caller's result.
+    }
 }
