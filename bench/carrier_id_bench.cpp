@@ -24,7 +24,7 @@
 #include "tools/GetToolObject.h"
 #include "tools/IGlobalTools.h"
 #include "tools/ToolIds.h"
-#include "tools/mbim/MbnApi.h"
+#include "platform/MbnApi.h"
 
 namespace {
 
