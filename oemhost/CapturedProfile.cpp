@@ -1,7 +1,6 @@
 #include "CapturedProfile.h"
 
-#include <cstdio>
-
+#include "ModemProfile.h"
 #include "exports/rules/CarrierIdReply.h"
 #include "exports/rules/CarrierSwitchReply.h"
 #include "exports/rules/FlashVersionText.h"
@@ -43,38 +42,6 @@ std::string ModelValue(const CarrierQuery& query, const std::string& reply) {
     return reply == modelReply ? value : std::string();
 }
 
-// The bytes in the profile's escapes; blanks at either end made visible.
-std::string Escaped(const std::string& bytes) {
-    std::string out;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const unsigned char byte = static_cast<unsigned char>(bytes[i]);
-        const bool edge = i == 0 || i + 1 == bytes.size();
-        char hex[8];
-        switch (byte) {
-            case '\r':
-                out += "\\r";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            default:
-                if (byte < 0x20 || byte >= 0x7F || (edge && byte == ' ') || (i + 1 == bytes.size() && byte == '*')) {
-                    std::snprintf(hex, sizeof hex, "\\x%02X", byte);
-                    out += hex;
-                } else {
-                    out += static_cast<char>(byte);
-                }
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 std::vector<std::string> CaptureQueries() {
@@ -103,11 +70,11 @@ std::string CapturedProfileText(const std::vector<std::string>& header, const st
             }
         }
         if (!value.empty()) continue;  // the model answers it, byte for byte
-        listed += "> " + Escaped(captured.command) + "\n";
+        listed += "> " + SimProfile::Escape(captured.command) + "\n";
         if (!captured.answered) {
             listed += "# (no answer)\n";
         } else {
-            listed += "< " + Escaped(captured.reply) + "\n";
+            listed += "< " + SimProfile::Escape(captured.reply) + "\n";
         }
     }
     if (!anyAnswered) text += "# The modem answered none of these commands.\n";

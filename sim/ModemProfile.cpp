@@ -68,9 +68,10 @@ bool Unescape(const std::string& text, std::string* bytes, std::string* error) {
 
 std::string Escape(const std::string& bytes) {
     std::string out;
-    for (char c : bytes) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        switch (c) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const unsigned char byte = static_cast<unsigned char>(bytes[i]);
+        const bool last = i + 1 == bytes.size();
+        switch (byte) {
             case '\r':
                 out += "\\r";
                 break;
@@ -87,12 +88,14 @@ std::string Escape(const std::string& bytes) {
                 out += "\\\\";
                 break;
             default:
-                if (byte < 0x20 || byte >= 0x7F) {
+                // A blank at either end would be taken for the one after the marker or lost
+                // to the eye, and a last "*" would make the command a prefix.
+                if (byte < 0x20 || byte >= 0x7F || (byte == ' ' && (i == 0 || last)) || (byte == '*' && last)) {
                     char hex[5];
                     std::snprintf(hex, sizeof hex, "\\x%02X", byte);
                     out += hex;
                 } else {
-                    out += c;
+                    out += static_cast<char>(byte);
                 }
         }
     }
