@@ -21,10 +21,18 @@
 #include <vector>
 
 #include "support/SimModem.h"
+#include "support/ToolObjects.h"
 #include "tools/GetToolObject.h"
 #include "tools/IGlobalTools.h"
 #include "tools/ToolIds.h"
 #include "platform/MbnApi.h"
+#include "tools/win/ComObject.h"
+#include "tools/win/ComPtr.h"
+#include "tools/win/Event.h"
+#include "tools/win/ScopedBstr.h"
+#include "tools/win/ScopedComInit.h"
+#include "tools/win/ScopedHandle.h"
+#include "tools/win/ScopedSafeArray.h"
 
 namespace {
 
@@ -62,47 +70,30 @@ std::string BesideThisProgram(const char* name) {
 }
 
 // The sink of the bare client: signals each completion, keeps the reply bytes.
-class BareSink final : public IMbnDeviceServicesEvents {
+class BareSink final : public ComObject<BareSink, IMbnDeviceServicesEvents> {
 public:
-    HANDLE session = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    HANDLE reply = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    static const InterfaceRow<BareSink> kInterfaceTable[];
+    Event session{Event::ResetMode::Auto};
+    Event reply{Event::ResetMode::Auto};
     std::string bytes;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (iid != IID_IUnknown && iid != IID_MbnDeviceServicesEvents) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = static_cast<IMbnDeviceServicesEvents*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG count = --references_;
-        if (count == 0) delete this;
-        return count;
-    }
     HRESULT STDMETHODCALLTYPE OnQuerySupportedCommandsComplete(IMbnDeviceService*, SAFEARRAY*, HRESULT,
                                                                ULONG) override {
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE OnOpenCommandSessionComplete(IMbnDeviceService*, HRESULT, ULONG) override {
-        ::SetEvent(session);
+        session.Set();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE OnCloseCommandSessionComplete(IMbnDeviceService*, HRESULT, ULONG) override {
-        ::SetEvent(session);
+        session.Set();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE OnSetCommandComplete(IMbnDeviceService*, ULONG, SAFEARRAY* data, HRESULT,
                                                    ULONG) override {
-        void* raw = nullptr;
-        if (data != nullptr && SUCCEEDED(::SafeArrayAccessData(data, &raw))) {
-            bytes.assign(static_cast<const char*>(raw), data->rgsabound[0].cElements);
-            ::SafeArrayUnaccessData(data);
-        }
-        ::SetEvent(reply);
+        SafeArrayBytes received(data);
+        if (received.valid()) bytes.assign(received.data(), received.size());
+        reply.Set();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE OnQueryCommandComplete(IMbnDeviceService*, ULONG, SAFEARRAY*, HRESULT, ULONG) override {
@@ -116,87 +107,67 @@ public:
     HRESULT STDMETHODCALLTYPE OnInterfaceStateChange(BSTR, MBN_DEVICE_SERVICES_INTERFACE_STATE) override {
         return S_OK;
     }
-
-private:
-    ~BareSink() {
-        ::CloseHandle(session);
-        ::CloseHandle(reply);
-    }
-    std::atomic<ULONG> references_{1};
 };
 
-template <typename T>
-void ReleaseIf(T*& object) {
-    if (object != nullptr) object->Release();
-    object = nullptr;
-}
+const InterfaceRow<BareSink> BareSink::kInterfaceTable[] = {
+    {&IID_IUnknown, AsInterface<BareSink, IMbnDeviceServicesEvents>},
+    {&IID_MbnDeviceServicesEvents, AsInterface<BareSink, IMbnDeviceServicesEvents>},
+    {nullptr, nullptr}};
 
 // "AT+GTCURCAR?" with the platform calls the export makes and nothing else: no lock, no log,
 // no error handling beyond stopping. True when the reply names carrier 5.
 bool BareCarrierId() {
     const char command[] = "AT+GTCURCAR?\r\n";
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    IMbnInterfaceManager* interfaces = nullptr;
-    IMbnDeviceServicesManager* services = nullptr;
-    IConnectionPointContainer* container = nullptr;
-    IConnectionPoint* point = nullptr;
-    IMbnInterface* first = nullptr;
-    IMbnDeviceServicesContext* context = nullptr;
-    IMbnDeviceService* service = nullptr;
-    SAFEARRAY* list = nullptr;
-    BSTR interfaceId = nullptr;
-    BSTR serviceId = ::SysAllocString(L"{ffffffff-abca-4b11-a4e2-f2fc87f94488}");
-    BareSink* sink = new BareSink();
+    ScopedComInit com;
+    com.Initialize(COINIT_MULTITHREADED);
+    ComPtr<IMbnInterfaceManager> interfaces;
+    ComPtr<IMbnDeviceServicesManager> services;
+    ComPtr<IConnectionPointContainer> container;
+    ComPtr<IConnectionPoint> point;
+    ScopedSafeArray list;
+    const auto sink = ComPtr<BareSink>::Adopt(new BareSink());
     DWORD cookie = 0;
-    bool answered = false;
-    if (SUCCEEDED(::CoCreateInstance(CLSID_MbnInterfaceManagerClass, nullptr, CLSCTX_ALL, IID_MbnInterfaceManager,
-                                     reinterpret_cast<void**>(&interfaces))) &&
-        SUCCEEDED(::CoCreateInstance(CLSID_MbnDeviceServicesManagerClass, nullptr, CLSCTX_ALL,
-                                     IID_MbnDeviceServicesManager, reinterpret_cast<void**>(&services))) &&
-        SUCCEEDED(services->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container))) &&
-        SUCCEEDED(container->FindConnectionPoint(IID_MbnDeviceServicesEvents, &point)) &&
-        SUCCEEDED(point->Advise(sink, &cookie)) && SUCCEEDED(interfaces->GetInterfaces(&list))) {
-        LONG index = 0;
-        IUnknown* element = nullptr;
-        MBN_READY_STATE ready = MBN_READY_STATE_OFF;
-        BOOL open = FALSE;
-        ULONG request = 0;
-        SAFEARRAYBOUND bound = {sizeof(command) - 1, 0};
-        SAFEARRAY* data = ::SafeArrayCreate(VT_UI1, 1, &bound);
-        void* raw = nullptr;
-        if (SUCCEEDED(::SafeArrayAccessData(data, &raw))) {
-            std::copy(command, command + sizeof(command) - 1, static_cast<char*>(raw));
-            ::SafeArrayUnaccessData(data);
-        }
-        if (SUCCEEDED(::SafeArrayGetElement(list, &index, &element)) &&
-            SUCCEEDED(element->QueryInterface(IID_MbnInterface, reinterpret_cast<void**>(&first))) &&
-            SUCCEEDED(first->GetReadyState(&ready)) && SUCCEEDED(first->get_InterfaceID(&interfaceId)) &&
-            SUCCEEDED(services->GetDeviceServicesContext(interfaceId, &context)) &&
-            SUCCEEDED(context->GetDeviceService(serviceId, &service)) &&
-            SUCCEEDED(service->get_IsCommandSessionOpen(&open)) && SUCCEEDED(service->OpenCommandSession(&request)) &&
-            ::WaitForSingleObject(sink->session, 5000) == WAIT_OBJECT_0) {
-            if (SUCCEEDED(service->SetCommand(1, data, &request)) &&
-                ::WaitForSingleObject(sink->reply, 5000) == WAIT_OBJECT_0) {
-                answered = sink->bytes.find("+GTCURCAR: 5") != std::string::npos;
-            }
-            if (SUCCEEDED(service->CloseCommandSession(&request))) ::WaitForSingleObject(sink->session, 5000);
-        }
-        ::SafeArrayDestroy(data);
-        ReleaseIf(element);
-        point->Unadvise(cookie);
+    if (FAILED(::CoCreateInstance(CLSID_MbnInterfaceManagerClass, nullptr, CLSCTX_ALL, IID_MbnInterfaceManager,
+                                  interfaces.put_void())) ||
+        FAILED(::CoCreateInstance(CLSID_MbnDeviceServicesManagerClass, nullptr, CLSCTX_ALL,
+                                  IID_MbnDeviceServicesManager, services.put_void())) ||
+        FAILED(services->QueryInterface(IID_IConnectionPointContainer, container.put_void())) ||
+        FAILED(container->FindConnectionPoint(IID_MbnDeviceServicesEvents, point.put())) ||
+        FAILED(point->Advise(sink.get(), &cookie))) {
+        return false;
     }
-    ReleaseIf(service);
-    ReleaseIf(context);
-    ReleaseIf(first);
-    if (list != nullptr) ::SafeArrayDestroy(list);
-    ::SysFreeString(interfaceId);
-    ::SysFreeString(serviceId);
-    ReleaseIf(point);
-    ReleaseIf(container);
-    ReleaseIf(services);
-    ReleaseIf(interfaces);
-    sink->Release();
-    if (SUCCEEDED(com)) ::CoUninitialize();
+    bool answered = false;
+    LONG index = 0;
+    ComPtr<IUnknown> element;
+    ComPtr<IMbnInterface> first;
+    ComPtr<IMbnDeviceServicesContext> context;
+    ComPtr<IMbnDeviceService> service;
+    ScopedBstr interfaceId;
+    ScopedBstr serviceId(L"{ffffffff-abca-4b11-a4e2-f2fc87f94488}");
+    MBN_READY_STATE ready = MBN_READY_STATE_OFF;
+    BOOL open = FALSE;
+    ULONG request = 0;
+    SAFEARRAYBOUND bound = {sizeof(command) - 1, 0};
+    ScopedSafeArray data(::SafeArrayCreate(VT_UI1, 1, &bound));
+    void* raw = nullptr;
+    if (SUCCEEDED(::SafeArrayAccessData(data.get(), &raw))) {
+        std::copy(command, command + sizeof(command) - 1, static_cast<char*>(raw));
+        ::SafeArrayUnaccessData(data.get());
+    }
+    if (SUCCEEDED(interfaces->GetInterfaces(list.put())) &&
+        SUCCEEDED(::SafeArrayGetElement(list.get(), &index, element.put_void())) &&
+        SUCCEEDED(element->QueryInterface(IID_MbnInterface, first.put_void())) &&
+        SUCCEEDED(first->GetReadyState(&ready)) && SUCCEEDED(first->get_InterfaceID(interfaceId.put())) &&
+        SUCCEEDED(services->GetDeviceServicesContext(interfaceId.get(), context.put())) &&
+        SUCCEEDED(context->GetDeviceService(serviceId.get(), service.put())) &&
+        SUCCEEDED(service->get_IsCommandSessionOpen(&open)) && SUCCEEDED(service->OpenCommandSession(&request)) &&
+        sink->session.Wait(5000) == WAIT_OBJECT_0) {
+        if (SUCCEEDED(service->SetCommand(1, data.get(), &request)) && sink->reply.Wait(5000) == WAIT_OBJECT_0) {
+            answered = sink->bytes.find("+GTCURCAR: 5") != std::string::npos;
+        }
+        if (SUCCEEDED(service->CloseCommandSession(&request))) sink->session.Wait(5000);
+    }
+    point->Unadvise(cookie);
     return answered;
 }
 
@@ -245,9 +216,7 @@ Pair ExportAgainstBareClient(GetCurrentCarrierId getCarrierId, SimModem& sim, in
 // open, append and close of the same bytes in the same folder.
 Pair LogLineAgainstItsCalls(const std::string& config, const std::string& logsFolder, int lines) {
     Pair pair;
-    void* object = nullptr;
-    GetToolObject(ToolIds::ILogEx, &object);
-    auto* log = static_cast<IGlobalTools::ILogEx*>(object);
+    const auto log = MakeTool<IGlobalTools::ILogEx>(ToolIds::ILogEx);
     const std::string floorFile = logsFolder + "floor.log";
     const std::string line = "[1234] [5678] 01-02 03:04:05:678 : [Normal] a progress line of the usual length 0\n";
     for (int i = 0; i < lines + 5; ++i) {
@@ -267,7 +236,6 @@ Pair LogLineAgainstItsCalls(const std::string& config, const std::string& logsFo
         pair.measured.push_back(logged);
         pair.floor.push_back(floor);
     }
-    log->Release();
     return pair;
 }
 
@@ -295,9 +263,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the simulated modem is not registered in this Wine prefix\n");
         return 1;
     }
-    const HMODULE oem = ::LoadLibraryA(BesideThisProgram("Oem.dll").c_str());
+    const ScopedModule oem(::LoadLibraryA(BesideThisProgram("Oem.dll").c_str()));
     const auto getCarrierId = oem ? reinterpret_cast<GetCurrentCarrierId>(
-                                        reinterpret_cast<void*>(::GetProcAddress(oem, "OEM_GetCurrentCarrierID")))
+                                        reinterpret_cast<void*>(::GetProcAddress(oem.get(), "OEM_GetCurrentCarrierID")))
                                   : nullptr;
     if (getCarrierId == nullptr) {
         std::fprintf(stderr, "Oem.dll beside this program is missing\n");
@@ -325,7 +293,6 @@ int main(int argc, char** argv) {
            ExportAgainstBareClient(getCarrierId, sim, calls), "reported only");
 
     ::DeleteFileA(config.c_str());
-    ::FreeLibrary(oem);
     RemoveFolder(logsFolder, folder);
     return 0;
 }

@@ -13,6 +13,7 @@
 #include "tools/GetToolObject.h"
 #include "tools/IGlobalTools.h"
 #include "tools/ToolIds.h"
+#include "tools/win/Event.h"
 
 namespace {
 
@@ -33,13 +34,12 @@ double Seconds(LONGLONG ticks) {
 struct Work {
     std::atomic<long> remaining{0};
     std::atomic<LONGLONG> ranAt{0};
-    HANDLE done = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    Event done{Event::ResetMode::Auto};
 
-    ~Work() { ::CloseHandle(done); }
     void Expect(long count) { remaining = count; }
     void Ran() { ranAt = Now(); }
     void Released() {
-        if (--remaining == 0) ::SetEvent(done);
+        if (--remaining == 0) done.Set();
     }
 };
 
@@ -76,12 +76,12 @@ Result Measure(const Contender& contender, long jobs, int samples) {
     // Warm up: every thread exists and has run once.
     work.Expect(64);
     for (int i = 0; i < 64; ++i) contender.post(&pool[i]);
-    ::WaitForSingleObject(work.done, INFINITE);
+    work.done.Wait(INFINITE);
 
     work.Expect(jobs);
     const LONGLONG start = Now();
     for (BenchJob& job : pool) contender.post(&job);
-    ::WaitForSingleObject(work.done, INFINITE);
+    work.done.Wait(INFINITE);
     const double throughput = static_cast<double>(jobs) / Seconds(Now() - start);
 
     // One job at a time into an idle contender: post to Run.
@@ -90,7 +90,7 @@ Result Measure(const Contender& contender, long jobs, int samples) {
         work.Expect(1);
         const LONGLONG posted = Now();
         contender.post(&pool[0]);
-        ::WaitForSingleObject(work.done, INFINITE);
+        work.done.Wait(INFINITE);
         latencies.push_back(Seconds(work.ranAt.load() - posted) * 1e6);
     }
     std::nth_element(latencies.begin(), latencies.begin() + latencies.size() / 2, latencies.end());
