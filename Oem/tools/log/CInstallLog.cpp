@@ -7,6 +7,7 @@
 
 #include "LogConfig.h"
 #include "LogLine.h"
+#include "tools/win/CatchResult.h"
 
 CInstallLog::CInstallLog() : settings_(LogConfig::ConfigFilePath()) {
     std::string logsFolder;
@@ -18,7 +19,8 @@ CInstallLog::CInstallLog() : settings_(LogConfig::ConfigFilePath()) {
 void CInstallLog::WriteToLog(int level, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    try {
+    // Logging never changes the caller's result.
+    CatchAll([&] {
         const LogSettings::Identity config = settings_.Examine();
         ScopedLock hold(lock_);
         settings_.Refresh(config);
@@ -32,9 +34,7 @@ void CInstallLog::WriteToLog(int level, const char* format, ...) {
                           "CInstallLog::WriteToLog");
             LogLine::Append(logFilePath_, prefix, LogLine::FormatBounded(kMessageCapacity, format, args));
         }
-    } catch (...) {
-        // Logging never changes the caller's result.
-    }
+    });
     va_end(args);
 }
 

@@ -4,6 +4,7 @@
 
 #include "LogConfig.h"
 #include "LogLine.h"
+#include "tools/win/CatchResult.h"
 
 namespace {
 
@@ -19,14 +20,13 @@ LogWriter::LogWriter(const char* fileSuffix, const char* defaultName)
     : settings_(LogConfig::ConfigFilePath()), fileName_(LogFileName(fileSuffix, defaultName)) {}
 
 void LogWriter::SetPath(const char* path, bool forGood) noexcept {
-    try {
+    // Without memory for the path the previous one stays.
+    CatchAll([&] {
         ScopedLock hold(lock_);
         logFilePath_ = path ? path : "";
         pathDerived_ = false;
         if (forGood) pathGiven_ = true;
-    } catch (...) {
-        // No memory for the path: the previous one stays.
-    }
+    });
 }
 
 bool LogWriter::DerivePath() {
@@ -36,8 +36,9 @@ bool LogWriter::DerivePath() {
     return true;
 }
 
+// Logging never changes the caller's result: whatever fails here stays here.
 void LogWriter::Write(int level, const char* format, va_list args) noexcept {
-    try {
+    CatchAll([&] {
         const LogSettings::Identity config = settings_.Examine();
         ScopedLock hold(lock_);
         if (settings_.Refresh(config)) pathDerived_ = false;
@@ -49,7 +50,5 @@ void LogWriter::Write(int level, const char* format, va_list args) noexcept {
         if (LogLine::Append(logFilePath_, prefix, message) == ENOENT && !pathGiven_ && DerivePath()) {
             LogLine::Append(logFilePath_, prefix, message);
         }
-    } catch (...) {
-        // Logging never changes the caller's result.
-    }
+    });
 }

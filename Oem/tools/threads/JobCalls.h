@@ -1,23 +1,18 @@
 #pragma once
 
 #include "IJob.h"
+#include "tools/win/CatchResult.h"
 
 // How the worker tools call a job they own. An exception thrown by a job must not end the
 // worker thread (and with it the host process), so it stops here; Release still follows Run.
 namespace JobCalls {
 
 inline void ReleaseUnrun(IGlobalTools::IJob* job) noexcept {
-    try {
-        job->Release();
-    } catch (...) {
-    }
+    CatchAll([job] { job->Release(); });
 }
 
 inline void RunThenRelease(IGlobalTools::IJob* job) noexcept {
-    try {
-        job->Run();
-    } catch (...) {
-    }
+    CatchAll([job] { job->Run(); });
     ReleaseUnrun(job);
 }
 
