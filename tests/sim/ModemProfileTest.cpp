@@ -46,7 +46,6 @@ const ProfileRow kRows[] = {
     {"ReplyLinesJoined", kProfile, "AT+GTCURCAR?\r\n", "\r\n+GTCURCAR: 5\r\n\r\nOK\r\n"},
     {"PrefixMatch", kProfile, "AT+GTFDCAR=3\r\n", "\r\nOK\r\n"},
     {"ExactBeatsPrefix", kProfile, "AT+GTFDCAR=9\r\n", kError},
-    {"ShortPrefix", kProfile, "AT+GTXYZ", "prefix"},
     {"EscapesAndTrailingBlankKept", kProfile, Bytes("NUL\0\xff\\"), Bytes("a\0b ")},
     {"EmptyReply", kProfile, "ATE0", ""},
     {"CatchAll", kProfile, "AT+UNKNOWN\r\n", "other"},

@@ -5,9 +5,7 @@
 #include <olectl.h>
 
 #include <atomic>
-#include <mutex>
 #include <string>
-#include <vector>
 
 #include "platform/MbnApi.h"
 #include "support/SimModem.h"
@@ -36,18 +34,15 @@ public:
     static const InterfaceRow<Sink> kInterfaceTable[];
     using ComObject::References;
 
-    // The reply to the count-th command, waiting a while for it.
+    // The reply to the count-th command, waiting a while for it; commands go one at a time.
     std::string Reply(size_t count) {
-        if (!WaitUntil([&] { return received_ >= count; }, 5000)) return "(no reply)";
-        std::lock_guard<std::mutex> lock(mutex_);
-        return replies_[count - 1];
+        return WaitUntil([&] { return received_ >= count; }, 5000) ? last_ : "none";
     }
 
-    HRESULT STDMETHODCALLTYPE OnSetCommandComplete(Svc*, ULONG, SAFEARRAY* data, HRESULT, ULONG) override {
+    HRESULT STDMETHODCALLTYPE OnSetCommandComplete(Svc*, ULONG, Array* data, HRESULT, ULONG) override {
         SafeArrayBytes bytes(data);
-        std::lock_guard<std::mutex> lock(mutex_);
-        replies_.emplace_back(bytes.valid() ? bytes.data() : "", bytes.valid() ? bytes.size() : 0);
-        received_ = replies_.size();
+        last_.assign(bytes.valid() ? bytes.data() : "", bytes.valid() ? bytes.size() : 0);
+        ++received_;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE OnOpenCommandSessionComplete(Svc*, HRESULT, ULONG) override { return S_OK; }
@@ -62,8 +57,7 @@ public:
     HRESULT STDMETHODCALLTYPE OnInterfaceStateChange(BSTR, State) override { return S_OK; }
 
 private:
-    std::mutex mutex_;
-    std::vector<std::string> replies_;
+    std::string last_;  // published by received_
     std::atomic<size_t> received_{0};
 };
 const InterfaceRow<Sink> Sink::kInterfaceTable[] = {
@@ -89,10 +83,10 @@ HRESULT Send(IMbnDeviceServicesManager* services, const std::string& command) {
 TEST(Simulator, LoadedWhileALateCompletionWaits) {
     const std::wstring path = SimModem::RegisteredPath();
     {
-        ScopedModule module(::LoadLibraryW(path.c_str()));
-        ASSERT_TRUE(module);
-        auto find = [&](const char* name) { return reinterpret_cast<void*>(::GetProcAddress(module.get(), name)); };
-        ISimControl* sim = reinterpret_cast<OemSimGetControlFunction>(find("OemSimGetControl"))();
+        SimModem sim;
+        ASSERT_TRUE(sim.loaded());
+        const HMODULE module = ::GetModuleHandleW(path.c_str());
+        auto find = [&](const char* name) { return reinterpret_cast<void*>(::GetProcAddress(module, name)); };
         sim->Reset();
         sim->SetFault(SimFault::SessionAlreadyOpen);
         sim->SetCommandFault("AT\r\n", 4, SimFault::LateCompletion);
