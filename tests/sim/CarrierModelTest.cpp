@@ -36,7 +36,6 @@ TEST_P(CarrierModelTest, RepliesAndMovesTheState) {
 const CarrierAnswer kSame = CarrierAnswer::Unchanged, kChanged = CarrierAnswer::Changed;
 const char kOk[] = "\r\nOK\r\n", kError[] = "\r\nERROR\r\n";
 
-// clang-format off
 const CommandRow kCommandRows[] = {
     {"CurrentCarrier", kFactory, "AT+GTCURCAR?\r\n", "\r\n+GTCURCAR: 5\r\n\r\nOK\r\n", kSame, kFactory},
     {"LockOff", kFactory, "AT+GTLOCKCAR?\r\n", "\r\n+GTLOCKCAR: 0,5\r\n\r\nOK\r\n", kSame, kFactory},
@@ -65,7 +64,6 @@ const CommandRow kCommandRows[] = {
     {"QueryWithoutLineEndRefused", kFactory, "AT+GTCURCAR?", kError, kSame, kFactory},
     {"OtherCommand", kFactory, " AT+GTMCFWVER?\r\n", "untouched", CarrierAnswer::NotCarrierCommand, kFactory},
 };
-// clang-format on
 INSTANTIATE_TEST_SUITE_P(Commands, CarrierModelTest, ::testing::ValuesIn(kCommandRows), RowName<CommandRow>);
 
 }  // namespace
