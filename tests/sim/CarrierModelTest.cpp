@@ -5,55 +5,44 @@
 #include <string>
 
 #include "CarrierModel.h"
+#include "support/RowName.h"
 
 namespace {
 
-using SimProfile::CarrierAnswer;
-using SimProfile::CarrierState;
-
+using namespace SimProfile;
 using State = CarrierState;  // current, locked, lockCarrier, manual, automatic, factoryDefault
 
-const CarrierState kFactory = State{5, false, 5, 0, true, 3};
-const CarrierState kLocked = State{20, true, 20, 0, true, 3};
-const CarrierState kManual = State{9, false, 5, 9, false, 8};
-
-std::string Field(const char* name, const char* value) {
-    return std::string("\r\n+") + name + ": " + value + "\r\n\r\nOK\r\n";
-}
+const State kFactory{5, false, 5, 0, true, 3}, kLocked{20, true, 20, 0, true, 3}, kManual{9, false, 5, 9, false, 8};
 
 struct CommandRow {
     const char* name;
-    CarrierState before;
-    std::string command;
-    std::string reply;
+    State before;
+    std::string command, reply;
     CarrierAnswer answer;
-    CarrierState after;
+    State after;
 };
 
 class CarrierModelTest : public ::testing::TestWithParam<CommandRow> {};
 
 TEST_P(CarrierModelTest, RepliesAndMovesTheState) {
     const CommandRow& row = GetParam();
-    CarrierState state = row.before;
+    State state = row.before;
     std::string reply = "untouched";
-    EXPECT_EQ(SimProfile::AnswerCarrierCommand(row.command, kFactory, &state, &reply), row.answer);
+    EXPECT_EQ(AnswerCarrierCommand(row.command, kFactory, &state, &reply), row.answer);
     EXPECT_EQ(reply, row.reply);
     EXPECT_EQ(state, row.after);
 }
 
-const CarrierAnswer kSame = CarrierAnswer::Unchanged;
-const CarrierAnswer kChanged = CarrierAnswer::Changed;
-const char kOk[] = "\r\nOK\r\n";
-const char kError[] = "\r\nERROR\r\n";
+const CarrierAnswer kSame = CarrierAnswer::Unchanged, kChanged = CarrierAnswer::Changed;
+const char kOk[] = "\r\nOK\r\n", kError[] = "\r\nERROR\r\n";
 
 const CommandRow kCommandRows[] = {
-    {"CurrentCarrier", kFactory, "AT+GTCURCAR?\r\n", Field("GTCURCAR", "5"), kSame, kFactory},
-    {"LockOff", kFactory, "AT+GTLOCKCAR?\r\n", Field("GTLOCKCAR", "0,5"), kSame, kFactory},
-    {"LockOn", kLocked, "AT+GTLOCKCAR?\r\n", Field("GTLOCKCAR", "1,20"), kSame, kLocked},
-    {"ManualNone", kFactory, "AT+GTMSELCAR?\r\n", Field("GTMSELCAR", "0"), kSame, kFactory},
-    {"Manual", kManual, "AT+GTMSELCAR?\r\n", Field("GTMSELCAR", "9"), kSame, kManual},
-    {"Automatic", kFactory, "AT+GTASELCAR?\r\n", Field("GTASELCAR", "1"), kSame, kFactory},
-    {"FactoryDefault", kManual, "AT+GTFDCAR?\r\n", Field("GTFDCAR", "8"), kSame, kManual},
+    {"CurrentCarrier", kFactory, "AT+GTCURCAR?\r\n", "\r\n+GTCURCAR: 5\r\n\r\nOK\r\n", kSame, kFactory},
+    {"LockOff", kFactory, "AT+GTLOCKCAR?\r\n", "\r\n+GTLOCKCAR: 0,5\r\n\r\nOK\r\n", kSame, kFactory},
+    {"LockOn", kLocked, "AT+GTLOCKCAR?\r\n", "\r\n+GTLOCKCAR: 1,20\r\n\r\nOK\r\n", kSame, kLocked},
+    {"Manual", kManual, "AT+GTMSELCAR?\r\n", "\r\n+GTMSELCAR: 9\r\n\r\nOK\r\n", kSame, kManual},
+    {"Automatic", kFactory, "AT+GTASELCAR?\r\n", "\r\n+GTASELCAR: 1\r\n\r\nOK\r\n", kSame, kFactory},
+    {"FactoryDefault", kManual, "AT+GTFDCAR?\r\n", "\r\n+GTFDCAR: 8\r\n\r\nOK\r\n", kSame, kManual},
     {"LockPinsAndRuns", kFactory, "AT+GTLOCKCAR=1,20\r\n", kOk, kChanged, kLocked},
     {"UnlockKeepsCarriers", kLocked, "AT+GTLOCKCAR=0\r\n", kOk, kChanged, State{20, false, 20, 0, true, 3}},
     {"ManualRunsAndStopsAuto", kFactory, "AT+GTMSELCAR=9\r\n", kOk, kChanged, State{9, false, 5, 9, false, 3}},
@@ -73,11 +62,8 @@ const CommandRow kCommandRows[] = {
     {"SetWithoutLineEndRefused", kFactory, "AT+GTFDCAR=8", kError, kSame, kFactory},
     {"CurrentCannotBeSet", kFactory, "AT+GTCURCAR=7\r\n", kError, kSame, kFactory},
     {"QueryWithoutLineEndRefused", kFactory, "AT+GTCURCAR?", kError, kSame, kFactory},
-    {"OtherCommandIsNotTheModels", kFactory, " AT+GTMCFWVER?\r\n", "untouched", CarrierAnswer::NotCarrierCommand,
-     kFactory},
+    {"OtherCommand", kFactory, " AT+GTMCFWVER?\r\n", "untouched", CarrierAnswer::NotCarrierCommand, kFactory},
 };
-
-INSTANTIATE_TEST_SUITE_P(Commands, CarrierModelTest, ::testing::ValuesIn(kCommandRows),
-                         [](const ::testing::TestParamInfo<CommandRow>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Commands, CarrierModelTest, ::testing::ValuesIn(kCommandRows), RowName<CommandRow>);
 
 }  // namespace
