@@ -9,10 +9,10 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <optional>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -68,17 +68,17 @@ protected:
     }
 
     // Runs call on a reset modem at LOG_LV 2, then at lowLevel unless a completion comes late,
-    // and checks what every row shares; gives the last answer. A call that opens no channel
-    // without a fault (a refused mode) must answer while another thread holds the export lock.
-    template <typename Call>
-    auto Run(const char* name, const Modem& modem, const Strings& sent, const Lines& lines, Call call, int channels = 1)
-        -> decltype(call()) {
+    // and checks what every row shares; gives the last answer. A call that sends nothing without
+    // a fault (a refused mode) must answer while another thread holds the export lock.
+    std::string Run(const char* name, const Modem& modem, const Strings& sent, const Lines& lines,
+                    const std::function<std::string()>& call) {
         SCOPED_TRACE(name);
         // Refused by SetCommand, or without an interface or a channel, a command never reaches the modem.
         const bool reaches =
             modem.fault != SimFault::NoInterface && modem.fault != SimFault::SetCommandFails && !modem.staCaller;
         const bool late = modem.fault == SimFault::LateCompletion;
-        decltype(call()) answer{};
+        const int channels = sent.empty() || modem.staCaller ? 0 : 1;
+        std::string answer;
         for (const char level : {'2', lowLevel}) {
             if (level != '2' && late) break;
             SCOPED_TRACE(std::string("LOG_LV ") + level);
@@ -88,9 +88,10 @@ protected:
                 std::optional<ExportLockHolder> holder;
                 if (channels == 0 && !modem.staCaller) holder.emplace();
                 auto pending = std::async(std::launch::async, [&] {
-                    const HRESULT apartment = modem.staCaller ? ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) : S_OK;
+                    const HRESULT apartment =
+                        modem.staCaller ? ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) : S_OK;
                     EXPECT_EQ(apartment, S_OK);
-                    auto result = call();
+                    const std::string result = call();
                     if (modem.staCaller) ::CoUninitialize();
                     return result;
                 });
@@ -134,7 +135,7 @@ protected:
     char lowLevel = '0';
 };
 
-// ---- OEM_GetCurrentCarrierID: -1 without a reply, 0 without a carrier field ----
+// ---- OEM_GetCurrentCarrierID, OEM_GetCarrierSwitch, OEM_SetCarrierSwitch ----
 
 const std::string kIdCommand = "AT+GTCURCAR?\r\n";
 const std::string kIdEnter = "2[Normal] Enter Get Current CarrierId ";
@@ -143,138 +144,97 @@ const std::string kIdData = "2[Success]ExecuteCmd Success.Response Data ";
 const std::string kIdData5 = kIdData + "\r\n+GTCURCAR: 5\r\n\r\nOK\r\n";
 const std::string kIdFailed = "0[Error]Execute AT+GTCURCAR? Error.";
 const std::string kIdOut = "2[Normal] Out Get Current CarrierId\r\n\r\n\r\n\r\n";
-
-TEST_F(ModemExports, CarrierId) {
-    struct Row {
-        const char* name;
-        Modem modem;
-        std::int32_t expected;
-        Lines lines;
-        int channels;
-    };
-    Modem sta;
-    sta.staCaller = true;
-    // clang-format off
-    const Row rows[] = {
-        {"FromTheModem", {}, 5, {kIdEnter, kIdOpened, kIdData5, kIdOut}, 1},
-        {"LowerCase", Reply(kIdCommand, "\r\n+gtcurcar: 7\r\n\r\nok\r\n"), 7, {kIdData + "\r\n+GTCURCAR: 7\r"}, 1},
-        {"PercentLoggedAsIs", Reply(kIdCommand, "+GTCURCAR: %s%d\r\nOK\r\n"), 0, {kIdData + "+GTCURCAR: %S%D\r"}, 1},
-        {"SessionFoundOpenLeftOpen", Fault(SimFault::SessionAlreadyOpen), 5, {kIdOpened, kIdData5}, 1},
-        {"SetCommandFails", Fault(SimFault::SetCommandFails), -1, {kIdEnter, kIdOpened, kIdFailed, kIdOut}, 1},
-        {"FailStatusIsAnEmptyReply", Fault(SimFault::CompletionFailStatus), 0, {kIdData, kIdOut}, 1},
-        {"CompletionInTimeLockHeld", Fault(SimFault::LateCompletion, kInTimeMs), 5, {kIdData5}, 1},
-        {"CompletionAfterTheWait", Fault(SimFault::LateCompletion, kTooLateMs), -1, {kIdFailed, kIdOut}, 1},
-        {"SingleThreadedCaller", sta, -1, {kIdEnter, "0[Error]OpenMbimChannel Fail.", kIdOut}, 0},
-    };
-    // clang-format on
-    const auto carrierId = dll.Get<std::int32_t (*)()>("OEM_GetCurrentCarrierID");
-    ASSERT_NE(carrierId, nullptr);
-    for (const Row& row : rows) {
-        EXPECT_EQ(Run(row.name, row.modem, {kIdCommand}, row.lines, carrierId, row.channels), row.expected);
-    }
-}
-
-// ---- OEM_GetCarrierSwitch: 1 with the mode's outputs written, else 0 with both untouched ----
-
-using GetSwitch = int (*)(std::int32_t mode, std::int32_t* pValue, bool* pFlag);
-// The flag as a byte, so that a row can pass one that is neither 0 nor 1.
-using SetSwitch = int (*)(std::int32_t mode, std::int32_t value, unsigned char flag);
-// The result, the value and the flag; nullopt: left as the host set it.
-using Outputs = std::tuple<int, std::optional<std::int32_t>, std::optional<bool>>;
-const std::nullopt_t kUntouched = std::nullopt;
-
-Outputs CallGet(GetSwitch get, std::int32_t mode) {
-    std::int32_t value = 0x5A5A5A5A;
-    unsigned char flag = 0x7F;
-    const int result = get(mode, &value, reinterpret_cast<bool*>(&flag));
-    EXPECT_TRUE(flag == 0x7F || flag <= 1) << "a flag written is one boolean byte";
-    return {result, value == 0x5A5A5A5A ? std::nullopt : std::optional<std::int32_t>(value),
-            flag == 0x7F ? std::nullopt : std::optional<bool>(flag != 0)};
-}
-
 const std::string kGetCommand = "2[Success]OEM_GetCarrierSwitch::GetToolObject AT Command ";
 const std::string kGetData = "2[Success]OEM_GetCarrierSwitch::GetToolObject Response data ";
-
-TEST_F(ModemExports, GetCarrierSwitch) {
-    struct Row {
-        const char* name;
-        std::int32_t mode;
-        Modem modem;
-        Outputs outputs;
-        Lines lines;
-    };
-    const std::string queries[] = {"", "AT+GTLOCKCAR?\r\n", "AT+GTMSELCAR?\r\n", "AT+GTASELCAR?\r\n", "AT+GTFDCAR?\r\n",
-                                   ""};
-    const Outputs none{0, kUntouched, kUntouched};
-    // The modem's factory state: lock off naming carrier 5, no manual carrier, automatic on, default 3.
-    // clang-format off
-    const Row rows[] = {
-        {"LockOffByDefault", 1, {}, {1, 5, false},
-         {kGetCommand + queries[1] + ".", kGetData + "\r\n+GTLOCKCAR: 0,5\r\n\r\nOK\r\n."}},
-        {"LockOn", 1, Reply(queries[1], "\r\n+GTLOCKCAR: 1,10\r\n\r\nOK\r\n"), {1, 10, true}, {}},
-        {"NoManualByDefault", 2, {}, {1, 0, false}, {kGetCommand + queries[2] + "."}},
-        {"AutoWritesOnlyTheFlag", 3, Reply(queries[3], "\r\n+gtaselcar: 1\r\n\r\nok\r\n"), {1, kUntouched, true},
-         {kGetData + "\r\n+GTASELCAR: 1\r"}},
-        {"DefaultWritesOnlyTheValue", 4, {}, {1, 3, kUntouched}, {kGetCommand + queries[4] + "."}},
-        {"RestoreHasNoQuery", 5, {}, none, {kGetCommand + ".", kGetData + "\r\nERROR\r\n."}},
-        {"SetCommandFails", 2, Fault(SimFault::SetCommandFails), none,
-         {kGetCommand + queries[2] + ".", "0[Error]OEM_GetCarrierSwitch::Execute AT Command Error."}},
-        {"CompletionInTimeLockHeld", 3, Fault(SimFault::LateCompletion, kInTimeMs), {1, kUntouched, true}, {}},
-    };
-    // clang-format on
-    const auto get = dll.Get<GetSwitch>("OEM_GetCarrierSwitch");
-    ASSERT_NE(get, nullptr);
-    for (const Row& row : rows) {
-        const auto call = [&] { return CallGet(get, row.mode); };
-        EXPECT_EQ(Run(row.name, row.modem, {queries[row.mode]}, row.lines, call), row.outputs);
-    }
-}
-
-// ---- OEM_SetCarrierSwitch: 1 when the modem answers OK; a refused mode sends nothing ----
-
 const std::string kSetCommand = "2[Success]OEM_SetCarrierSwitch::GetToolObject AT Command ";
 const std::string kSetData = "2[Success]OEM_SetCarrierSwitch::GetToolObject Response data ";
-const std::string kLockOn20 = "AT+GTLOCKCAR=1,20\r\n";
+const std::string kLock = "AT+GTLOCKCAR?\r\n", kManual = "AT+GTMSELCAR?\r\n", kAuto = "AT+GTASELCAR?\r\n";
+const std::string kLockOn20 = "AT+GTLOCKCAR=1,20\r\n", kDefault8 = "AT+GTFDCAR=8\r\n";
 std::string Refused(std::int32_t mode) {
     return "0[Error]OEM_SetCarrierSwitch::Mode " + std::to_string(mode) + " Not Supported.";
 }
 
-TEST_F(ModemExports, SetCarrierSwitch) {
+// The carrier id: -1 without a reply, 0 without a carrier field. The carrier switch query: "1
+// value flag" with the mode's outputs written, else "0 - -" with both left as the host set them.
+// The set: 1 when the modem answers OK; a refused mode sends nothing.
+TEST_F(ModemExports, CarrierIdAndSwitch) {
+    const auto id = dll.Get<std::int32_t (*)()>("OEM_GetCurrentCarrierID");
+    const auto get = dll.Get<int (*)(std::int32_t, std::int32_t*, bool*)>("OEM_GetCarrierSwitch");
+    // The flag as a byte, so that a row can pass one that is neither 0 nor 1.
+    const auto set = dll.Get<int (*)(std::int32_t, std::int32_t, unsigned char)>("OEM_SetCarrierSwitch");
+    ASSERT_TRUE(id && get && set);
+    using Call = std::function<std::string()>;
+    const Call Id = [=] { return std::to_string(id()); };
+    const auto Get = [=](std::int32_t mode) -> Call {
+        return [=] {
+            std::int32_t value = 0x5A5A5A5A;
+            unsigned char flag = 0x7F;
+            const int result = get(mode, &value, reinterpret_cast<bool*>(&flag));
+            EXPECT_TRUE(flag == 0x7F || flag <= 1) << "a flag written is one boolean byte";
+            return std::to_string(result) + " " + (value == 0x5A5A5A5A ? "-" : std::to_string(value)) + " " +
+                   (flag == 0x7F ? "-" : std::to_string(flag));
+        };
+    };
+    const auto Set = [=](std::int32_t mode, std::int32_t value, unsigned char flag) -> Call {
+        return [=] { return std::to_string(set(mode, value, flag)); };
+    };
     struct Row {
         const char* name;
-        std::int32_t mode, value;
-        unsigned char flag;
-        std::string command;  // empty: refused, nothing sent
+        Call call;
         Modem modem;
-        int result;
+        Strings sent;
+        std::string answer;
         Lines lines;
     };
+    Modem sta;
+    sta.staCaller = true;
+    // The modem's factory state: carrier 5, lock off naming 5, no manual carrier, automatic on, default 3.
     // clang-format off
     const Row rows[] = {
-        {"LockOn", 1, 20, 1, kLockOn20, {}, 1, {kSetCommand + kLockOn20 + ".", kSetData + "\r\nOK\r\n."}},
-        {"LockOnZeroModemSaysError", 1, 0, 1, "AT+GTLOCKCAR=1,0\r\n", {}, 0, {kSetData + "\r\nERROR\r\n."}},
-        {"ManualAnyNonZeroFlagByte", 2, 9, 0x80, "AT+GTMSELCAR=9\r\n", {}, 1, {}},
-        {"AutoOff", 3, 7, 0, "AT+GTASELCAR=0\r\n", {}, 1, {}},
-        {"Restore", 5, 123, 1, "AT+GTRSTRCAR\r\n", {}, 1, {kSetCommand + "AT+GTRSTRCAR\r\n."}},
-        {"OkLoggedAsReceived", 4, 8, 0, "AT+GTFDCAR=8\r\n", Reply("AT+GTFDCAR=8\r\n", "\r\nok\r\n"), 1,
+        {"IdFromTheModem", Id, {}, {kIdCommand}, "5", {kIdEnter, kIdOpened, kIdData5, kIdOut}},
+        {"IdLowerCase", Id, Reply(kIdCommand, "\r\n+gtcurcar: 7\r\n\r\nok\r\n"), {kIdCommand}, "7",
+         {kIdData + "\r\n+GTCURCAR: 7\r"}},
+        {"IdPercentLoggedAsIs", Id, Reply(kIdCommand, "+GTCURCAR: %s%d\r\nOK\r\n"), {kIdCommand}, "0",
+         {kIdData + "+GTCURCAR: %S%D\r"}},
+        {"IdSessionFoundOpenLeftOpen", Id, Fault(SimFault::SessionAlreadyOpen), {kIdCommand}, "5",
+         {kIdOpened, kIdData5}},
+        {"IdSetCommandFails", Id, Fault(SimFault::SetCommandFails), {kIdCommand}, "-1",
+         {kIdEnter, kIdOpened, kIdFailed, kIdOut}},
+        {"IdFailStatusIsAnEmptyReply", Id, Fault(SimFault::CompletionFailStatus), {kIdCommand}, "0", {kIdData, kIdOut}},
+        {"IdCompletionInTimeLockHeld", Id, Fault(SimFault::LateCompletion, kInTimeMs), {kIdCommand}, "5", {kIdData5}},
+        {"IdCompletionAfterTheWait", Id, Fault(SimFault::LateCompletion, kTooLateMs), {kIdCommand}, "-1",
+         {kIdFailed, kIdOut}},
+        {"IdSingleThreadedCaller", Id, sta, {kIdCommand}, "-1", {kIdEnter, "0[Error]OpenMbimChannel Fail.", kIdOut}},
+        {"GetLockOffByDefault", Get(1), {}, {kLock}, "1 5 0",
+         {kGetCommand + kLock + ".", kGetData + "\r\n+GTLOCKCAR: 0,5\r\n\r\nOK\r\n."}},
+        {"GetLockOn", Get(1), Reply(kLock, "\r\n+GTLOCKCAR: 1,10\r\n\r\nOK\r\n"), {kLock}, "1 10 1", {}},
+        {"GetNoManualByDefault", Get(2), {}, {kManual}, "1 0 0", {kGetCommand + kManual + "."}},
+        {"GetAutoWritesOnlyTheFlag", Get(3), Reply(kAuto, "\r\n+gtaselcar: 1\r\n\r\nok\r\n"), {kAuto}, "1 - 1",
+         {kGetData + "\r\n+GTASELCAR: 1\r"}},
+        {"GetDefaultWritesOnlyTheValue", Get(4), {}, {"AT+GTFDCAR?\r\n"}, "1 3 -", {kGetCommand + "AT+GTFDCAR?\r\n."}},
+        {"GetRestoreHasNoQuery", Get(5), {}, {""}, "0 - -", {kGetCommand + ".", kGetData + "\r\nERROR\r\n."}},
+        {"GetSetCommandFails", Get(2), Fault(SimFault::SetCommandFails), {kManual}, "0 - -",
+         {kGetCommand + kManual + ".", "0[Error]OEM_GetCarrierSwitch::Execute AT Command Error."}},
+        {"GetCompletionInTimeLockHeld", Get(3), Fault(SimFault::LateCompletion, kInTimeMs), {kAuto}, "1 - 1", {}},
+        {"SetLockOn", Set(1, 20, 1), {}, {kLockOn20}, "1", {kSetCommand + kLockOn20 + ".", kSetData + "\r\nOK\r\n."}},
+        {"SetLockOnZeroModemSaysError", Set(1, 0, 1), {}, {"AT+GTLOCKCAR=1,0\r\n"}, "0", {kSetData + "\r\nERROR\r\n."}},
+        {"SetManualAnyNonZeroFlagByte", Set(2, 9, 0x80), {}, {"AT+GTMSELCAR=9\r\n"}, "1", {}},
+        {"SetAutoOff", Set(3, 7, 0), {}, {"AT+GTASELCAR=0\r\n"}, "1", {}},
+        {"SetRestore", Set(5, 123, 1), {}, {"AT+GTRSTRCAR\r\n"}, "1", {kSetCommand + "AT+GTRSTRCAR\r\n."}},
+        {"SetOkLoggedAsReceived", Set(4, 8, 0), Reply(kDefault8, "\r\nok\r\n"), {kDefault8}, "1",
          {kSetData + "\r\nok\r\n."}},
-        {"ModeZeroRefused", 0, 1, 1, "", {}, 0, {Refused(0)}},
-        {"ModeSixRefused", 6, 1, 1, "", {}, 0, {Refused(6)}},
-        {"SmallestModeRefused", INT_MIN, 1, 1, "", {}, 0, {Refused(INT_MIN)}},
+        {"SetModeZeroRefused", Set(0, 1, 1), {}, {}, "0", {Refused(0)}},
+        {"SetModeSixRefused", Set(6, 1, 1), {}, {}, "0", {Refused(6)}},
+        {"SetSmallestModeRefused", Set(INT_MIN, 1, 1), {}, {}, "0", {Refused(INT_MIN)}},
         // A failure status carries no OK, though the modem carried the command out.
-        {"FailStatusIsNoOk", 1, 20, 1, kLockOn20, Fault(SimFault::CompletionFailStatus), 0, {kSetData + "."}},
-        {"SetCommandFails", 1, 20, 1, kLockOn20, Fault(SimFault::SetCommandFails), 0,
+        {"SetFailStatusIsNoOk", Set(1, 20, 1), Fault(SimFault::CompletionFailStatus), {kLockOn20}, "0",
+         {kSetData + "."}},
+        {"SetSetCommandFails", Set(1, 20, 1), Fault(SimFault::SetCommandFails), {kLockOn20}, "0",
          {kSetCommand + kLockOn20 + ".", "0[Error]OEM_SetCarrierSwitch::ExecuteCmd Happen Error."}},
-        {"CompletionInTimeLockHeld", 4, 8, 0, "AT+GTFDCAR=8\r\n", Fault(SimFault::LateCompletion, kInTimeMs), 1, {}},
+        {"SetCompletionInTimeLockHeld", Set(4, 8, 0), Fault(SimFault::LateCompletion, kInTimeMs), {kDefault8}, "1", {}},
     };
     // clang-format on
-    const auto set = dll.Get<SetSwitch>("OEM_SetCarrierSwitch");
-    ASSERT_NE(set, nullptr);
-    for (const Row& row : rows) {
-        const Strings sent = row.command.empty() ? Strings() : Strings{row.command};
-        const auto call = [&] { return set(row.mode, row.value, row.flag); };
-        EXPECT_EQ(Run(row.name, row.modem, sent, row.lines, call, static_cast<int>(sent.size())), row.result);
-    }
+    for (const Row& row : rows) EXPECT_EQ(Run(row.name, row.modem, row.sent, row.lines, row.call), row.answer);
 }
 
 // ---- OEM_Check_If_FlashCurrentCarrier: three bytes through the caller's record ----
@@ -366,11 +326,12 @@ TEST_F(ModemExports, FlashDecision) {
         std::vector<unsigned char> expected = row.record;
         expected.push_back(0xAA);  // the caller's byte after the record
         const auto call = [&] {
-            std::vector<unsigned char> bytes(4, 0xAA);
-            EXPECT_EQ(flash(bytes.data(), row.firmware, row.nvm), bytes.data());
+            std::string bytes(4, '\xAA');
+            EXPECT_EQ(flash(reinterpret_cast<unsigned char*>(&bytes[0]), row.firmware, row.nvm),
+                      reinterpret_cast<unsigned char*>(&bytes[0]));
             return bytes;
         };
-        EXPECT_EQ(Run(row.name, row.modem, row.sent, lines, call), expected);
+        EXPECT_EQ(Run(row.name, row.modem, row.sent, lines, call), std::string(expected.begin(), expected.end()));
     }
 }
 

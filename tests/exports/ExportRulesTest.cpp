@@ -96,7 +96,7 @@ TEST(CarrierSwitchReply, OnlyTheModesOutputs) {
     const std::string any = AsciiText::UpperCased(AnyBytes());
     for (int mode = 0; mode <= 5; ++mode) ParseCarrierSwitchReply(Mode(mode), any);
     // A set succeeds on an OK line anywhere.
-    for (const std::string& ok : {"\r\nOK\r\n", "AT+GTFDCAR=8\r\r\nOK\r\n", "LOOKOK\r\nMORE"}) {
+    for (const char* ok : {"\r\nOK\r\n", "AT+GTFDCAR=8\r\r\nOK\r\n", "LOOKOK\r\nMORE"}) {
         EXPECT_TRUE(CarrierSwitchSetSucceeded(ok)) << ok;
     }
     for (const std::string& no : {std::string("\r\nERROR\r\n"), std::string("\r\nOK"), Bytes("OK\0\r\n")}) {
