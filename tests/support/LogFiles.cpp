@@ -34,9 +34,7 @@ std::vector<std::string> TestLogFolder::Messages(const std::string& path) {
 
 std::vector<std::string> TestLogFolder::AsWritten(const std::vector<std::string>& messages) {
     std::string content;
-    for (const std::string& message : messages) {
-        for (char c : message + "\n") content += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    }
+    for (const std::string& message : messages) content += std::regex_replace(message + "\n", std::regex("\n"), "\r\n");
     std::vector<std::string> entries;
     for (const LogLineText& line : ParseLines(content)) entries.push_back(line.message);
     return entries;

@@ -17,8 +17,6 @@ public:
     // Writes ksconfig.ini with the level and a LOG_PATH unique to the test, and starts empty.
     TestLogFolder(const std::string& logLevel, const std::string& folderName);
     ~TestLogFolder();
-    TestLogFolder(const TestLogFolder&) = delete;
-    TestLogFolder& operator=(const TestLogFolder&) = delete;
 
     void SetLevel(const std::string& logLevel) { TestFiles::WriteConfig(logLevel, name_); }
     std::string Folder() const { return TestFiles::CommonAppData() + name_ + "\\"; }

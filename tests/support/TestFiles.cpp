@@ -9,22 +9,20 @@
 
 namespace TestFiles {
 
-namespace {
-std::string ExecutablePath() {
+static std::string ExecutablePath(bool folder) {
     char path[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
+    const std::string text = path;
+    const std::size_t cut = text.rfind('\\') + 1;
+    return folder ? text.substr(0, cut) : text.substr(cut);
 }
-}  // namespace
 
 std::string ExecutableFolder() {
-    const std::string path = ExecutablePath();
-    return path.substr(0, path.rfind('\\') + 1);
+    return ExecutablePath(true);
 }
 
 std::string ExecutableName() {
-    const std::string path = ExecutablePath();
-    return path.substr(path.rfind('\\') + 1);
+    return ExecutablePath(false);
 }
 
 std::string CommonAppData() {

@@ -18,8 +18,6 @@ void RemoveConfig();
 struct ScopedConfig {
     explicit ScopedConfig(const std::string& logLevel) { WriteConfig(logLevel); }
     ~ScopedConfig() { RemoveConfig(); }
-    ScopedConfig(const ScopedConfig&) = delete;
-    ScopedConfig& operator=(const ScopedConfig&) = delete;
 };
 
 bool Exists(const std::string& path);
