@@ -1,8 +1,7 @@
 // The fault soak: calls of all six exports of the shipped Oem.dll, in mixed modes, against the
-// simulated modem with a fault chosen at random per call; a few calls get a fault that waits
-// out one of the DLL's waits. After each call: the answer is the failure value or the right
-// one, the export lock is free and the simulator holds no session, sink or object; every fifty
-// calls the process holds no more handles than after the first fifty.
+// simulated modem with a fault chosen at random per call; a few calls get a fault that waits out
+// one of the DLL's waits. After each call the answer is the failure value or the right one and
+// nothing is held; every fifty calls the process holds no more handles than after the first fifty.
 // usage: fault_soak.exe [CALLS [SEED]]   (250 calls and a seed from the clock by default)
 #include <gtest/gtest.h>
 
@@ -12,8 +11,8 @@
 #include <random>
 #include <string>
 
-#include "support/OemDll.h"
 #include "support/NothingHeld.h"
+#include "support/OemDll.h"
 #include "support/TestKit.h"
 
 namespace {
@@ -25,34 +24,28 @@ struct FlashDecision {
     bool Result, FlashModemImage, FlashNVMImage;
 };
 
+using F = SimFault;
 // Faults answered at once, and those that wait out the session or the reply wait.
-const SimFault kQuick[] = {SimFault::None,
-                           SimFault::NoInterface,
-                           SimFault::SeveralInterfaces,
-                           SimFault::ServiceMissing,
-                           SimFault::SessionAlreadyOpen,
-                           SimFault::SessionOpenFailStatus,
-                           SimFault::SetCommandFails,
-                           SimFault::CompletionFailStatus,
-                           SimFault::CompletionBeforeReturn,
-                           SimFault::UnreadableDataArray,
-                           SimFault::LateCompletion};
-const SimFault kWaiting[] = {SimFault::SessionOpenNoCompletion, SimFault::NoCompletion,
-                             SimFault::CompletionWrongRequestId, SimFault::LateCompletion};
+// clang-format off
+const SimFault kQuick[] = {F::None, F::NoInterface, F::SeveralInterfaces, F::ServiceMissing, F::SessionAlreadyOpen,
+    F::SessionOpenFailStatus, F::SetCommandFails, F::CompletionFailStatus, F::CompletionBeforeReturn,
+    F::UnreadableDataArray, F::LateCompletion};
+const SimFault kWaiting[] = {F::SessionOpenNoCompletion, F::NoCompletion, F::CompletionWrongRequestId,
+    F::LateCompletion};
+// clang-format on
 
 // Handle values are multiples of four; GetProcessHandleCount answers 0 under Wine.
 int HandleCount() {
     int count = 0;
     DWORD flags = 0;
     for (std::uintptr_t value = 4; value < 0x10000; value += 4) {
-        if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+        count += ::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) ? 1 : 0;
     }
     return count;
 }
 
 TEST(FaultSoak, EveryAnswerRightOrFailedAndNothingHeld) {
-    const std::string state = TestFiles::ExecutableFolder() + "modem-state.txt";
-    ASSERT_TRUE(::SetEnvironmentVariableA("OEMSIM_STATE", state.c_str()));
+    ASSERT_TRUE(::SetEnvironmentVariableA("OEMSIM_STATE", (TestFiles::ExecutableFolder() + "modem-state.txt").c_str()));
     SimModem sim;
     ASSERT_TRUE(sim.loaded()) << "the simulated modem is not registered in this prefix";
     OemDll dll;
@@ -70,64 +63,49 @@ TEST(FaultSoak, EveryAnswerRightOrFailedAndNothingHeld) {
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<std::uint32_t>(n)); };
     int handles = -1;
     for (int call = 0; call < gCalls && !HasFailure(); ++call) {
-        // About one call in seventy-five waits out a wait of the DLL: a handful per run.
-        const bool waits = pick(75) == 0;
+        const bool waits = pick(75) == 0;  // a handful of calls per run wait out a wait of the DLL
         const int which = waits ? pick(3) : pick(6);
         const SimFault fault = waits ? kWaiting[pick(4)] : kQuick[pick(11)];
-        const std::uint32_t delay = waits ? 5600 : static_cast<std::uint32_t>(pick(50));
         SCOPED_TRACE("seed " + std::to_string(gSeed) + ", call " + std::to_string(call) + ", export " +
                      std::to_string(which) + ", fault " + std::to_string(static_cast<int>(fault)));
         sim->Reset();
         sim->SetFault(fault);
-        sim->SetCompletionDelay(delay);
+        sim->SetCompletionDelay(waits ? 5600 : static_cast<std::uint32_t>(pick(50)));
         const int mode = 1 + pick(5);
         std::int32_t value = 0x5A5A5A5A;
         unsigned char flag = 0x7F;
-        switch (which) {
-            case 0: {
-                // A completion whose data cannot be had is an empty reply: no carrier field.
-                const bool noData = fault == SimFault::CompletionFailStatus || fault == SimFault::UnreadableDataArray;
-                const std::int32_t id = carrierId();
-                EXPECT_TRUE(id == -1 || id == 5 || (id == 0 && noData)) << id;
-                break;
-            }
-            case 1: {
-                // Factory state: lock off on 5, no manual carrier, automatic on, factory default 3.
-                const std::int32_t values[] = {0, 5, 0, 0x5A5A5A5A, 3};
-                const unsigned char flags[] = {0, 0, 0, 1, 0x7F};
-                const int result = getSwitch(mode, &value, reinterpret_cast<bool*>(&flag));
-                const bool failed = result == 0 && value == 0x5A5A5A5A && flag == 0x7F;
-                EXPECT_TRUE(failed || (result == 1 && mode < 5 && value == values[mode] && flag == flags[mode]))
-                    << result << ", value " << value << ", flag " << int(flag);
-                break;
-            }
-            case 2: {
-                const int set = pick(8) == 0 ? 6 : mode;
-                const int result = setSwitch(set, 1 + pick(65534), static_cast<unsigned char>(pick(3)));
-                EXPECT_TRUE(result == 0 || (result == 1 && set != 6)) << result;
-                break;
-            }
-            case 3:
-                EXPECT_EQ(package("A1.B2.C3.10.4", mode % 2 ? "A1.B2.C3.10.5" : "x.y.z.10.4"), mode % 2 == 1);
-                break;
-            case 4:
-                EXPECT_EQ(carrier(nullptr, mode % 2 ? "CarrierX.02" : "", "CARRIERX.02"), mode % 2 == 0);
-                break;
-            default: {
-                const FlashDecision decision = flash("x1.y2.18.0.5", "7.10");
-                EXPECT_TRUE(decision.Result ? !decision.FlashModemImage && decision.FlashNVMImage
-                                            : !decision.FlashModemImage && !decision.FlashNVMImage);
-                break;
-            }
+        if (which == 0) {
+            // A completion whose data cannot be had is an empty reply: no carrier field.
+            const bool noData = fault == F::CompletionFailStatus || fault == F::UnreadableDataArray;
+            const std::int32_t id = carrierId();
+            EXPECT_TRUE(id == -1 || id == 5 || (id == 0 && noData)) << id;
+        } else if (which == 1) {
+            // Factory state: lock off on 5, no manual carrier, automatic on, factory default 3.
+            const std::int32_t values[] = {0, 5, 0, 0x5A5A5A5A, 3};
+            const unsigned char flags[] = {0, 0, 0, 1, 0x7F};
+            const int result = getSwitch(mode, &value, reinterpret_cast<bool*>(&flag));
+            const bool failed = result == 0 && value == 0x5A5A5A5A && flag == 0x7F;
+            EXPECT_TRUE(failed || (result == 1 && mode < 5 && value == values[mode] && flag == flags[mode]))
+                << result << ", value " << value << ", flag " << int(flag);
+        } else if (which == 2) {
+            const int set = pick(8) == 0 ? 6 : mode;
+            const int result = setSwitch(set, 1 + pick(65534), static_cast<unsigned char>(pick(3)));
+            EXPECT_TRUE(result == 0 || (result == 1 && set != 6)) << result;
+        } else if (which == 3) {
+            EXPECT_EQ(package("A1.B2.C3.10.4", mode % 2 ? "A1.B2.C3.10.5" : "x.y.z.10.4"), mode % 2 == 1);
+        } else if (which == 4) {
+            EXPECT_EQ(carrier(nullptr, mode % 2 ? "CarrierX.02" : "", "CARRIERX.02"), mode % 2 == 0);
+        } else {
+            const FlashDecision decision = flash("x1.y2.18.0.5", "7.10");
+            EXPECT_TRUE(!decision.FlashModemImage && decision.FlashNVMImage == decision.Result);
         }
-        // A session that never answered its opening is not closed; any other opened here is.
-        const bool openFailed = fault == SimFault::SessionOpenNoCompletion;
         EXPECT_TRUE(ExportLockIsFree());
         EXPECT_TRUE(WaitUntil(
             [&] { return sim->CompletionsInFlight() == 0 && sim->LiveObjects() == 0 && sim->AdvisedSinks() == 0; },
             15000));
         EXPECT_EQ(sim->Unadvises(), sim->Advises());
-        EXPECT_EQ(sim->SessionCloses(), openFailed ? 0 : sim->SessionOpens());
+        // A session that never answered its opening is not closed; any other opened here is.
+        EXPECT_EQ(sim->SessionCloses(), fault == F::SessionOpenNoCompletion ? 0 : sim->SessionOpens());
         if ((call + 1) % 50 == 0) {
             // Threads of the simulator's and COM's pools come and go: a few handles of slack, and
             // a while for those of ended threads to close.

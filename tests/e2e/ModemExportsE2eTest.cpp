@@ -1,31 +1,31 @@
 // The four exports that talk to the modem, in the shipped Oem.dll against the simulated modem
-// reached through COM: one table per export, failures beside successes. Each row checks the
-// answer, the outputs written or left alone, the bytes the modem received, the module log at
-// two levels, and that the call let go of everything; a row whose completion comes late but in
-// time checks that the export lock is held while the command is in flight.
+// reached through COM: one table per export. Each row checks the answer, the outputs written or
+// left alone, the bytes the modem received, the module log at two levels, and that the call let go
+// of everything; a completion late but in time finds the export lock held while it is in flight.
 #include <gtest/gtest.h>
 
+#include <objbase.h>
+
+#include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <optional>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "support/LogFiles.h"
-#include "support/OemDll.h"
 #include "support/NothingHeld.h"
+#include "support/OemDll.h"
 #include "support/TestKit.h"
-#include "tools/win/ScopedHandle.h"
 
 namespace {
 
 using Strings = std::vector<std::string>;
 using Replies = std::vector<std::pair<std::string, std::string>>;
-// Module-log lines, each led by the level it is written at: "2[Normal] ...".
-using Lines = Strings;
+using Lines = Strings;  // module-log lines, each led by the level it is written at: "2[Normal] ..."
 
 // Named before the simulator loads, so the modem state of other programs is never touched.
 const bool kStateFileNamed =
@@ -41,6 +41,7 @@ struct Modem {
     Replies replies = {};            // scripted over the profile
     std::string failedCommand = {};  // SetCommand refuses exactly this one
     const char* profile = nullptr;   // a shipped profile beside the simulator instead of the default
+    bool staCaller = false;          // called from a single-threaded apartment: the channel cannot open
 };
 Modem Reply(const std::string& command, const std::string& reply) {
     return Modem{SimFault::None, 0, {{command, reply}}};
@@ -49,13 +50,13 @@ Modem Fault(SimFault fault, std::uint32_t delayMs = 0) {
     return Modem{fault, delayMs};
 }
 
-::testing::AssertionResult LinesInOrder(const Strings& messages, const Strings& expected) {
-    std::size_t next = 0;
-    for (const std::string& message : messages) next += next < expected.size() && message == expected[next];
-    if (next == expected.size()) return ::testing::AssertionSuccess();
-    auto failure = ::testing::AssertionFailure() << "missing [" << expected[next] << "] in the module log:\n";
-    for (const std::string& message : messages) failure << "  [" << message << "]\n";
-    return failure;
+// The expected messages in order among the written ones, others between them allowed.
+void ExpectInOrder(const Strings& messages, const Strings& expected) {
+    auto at = messages.begin();
+    for (const std::string& line : expected) {
+        at = std::find(at, messages.end(), line);
+        EXPECT_NE(at, messages.end()) << "missing [" << line << "] in\n" << ::testing::PrintToString(messages);
+    }
 }
 
 class ModemExports : public ::testing::Test {
@@ -67,32 +68,51 @@ protected:
     }
 
     // Runs call on a reset modem at LOG_LV 2, then at lowLevel unless a completion comes late,
-    // and checks what every row shares; gives the last answer. A call that sends nothing (no
-    // channel) must answer while another thread holds the export lock.
-    template <typename Call>
-    auto Run(const char* name, const Modem& modem, const Strings& sent, const Lines& lines, Call call, int channels = 1)
-        -> decltype(call()) {
+    // and checks what every row shares; gives the last answer. A call that sends nothing without
+    // a fault (a refused mode) must answer while another thread holds the export lock.
+    std::string Run(const char* name, const Modem& modem, const Strings& sent, const Lines& lines,
+                    const std::function<std::string()>& call) {
         SCOPED_TRACE(name);
-        // Without an interface, or refused by SetCommand, a command never reaches the modem.
-        const bool reaches = modem.fault != SimFault::NoInterface && modem.fault != SimFault::SetCommandFails;
-        decltype(call()) answer{};
+        // Refused by SetCommand, or without an interface or a channel, a command never reaches the modem.
+        const bool reaches =
+            modem.fault != SimFault::NoInterface && modem.fault != SimFault::SetCommandFails && !modem.staCaller;
+        const bool late = modem.fault == SimFault::LateCompletion;
+        const int channels = sent.empty() || modem.staCaller ? 0 : 1;
+        std::string answer;
         for (const char level : {'2', lowLevel}) {
-            if (level != '2' && modem.fault == SimFault::LateCompletion) break;
+            if (level != '2' && late) break;
             SCOPED_TRACE(std::string("LOG_LV ") + level);
             TestLogFolder log(std::string(1, level), std::string("E2e") + name + level);
             Prepare(modem);
-            answer = Call_(modem, channels == 0, call);
+            {
+                std::optional<ExportLockHolder> holder;
+                if (channels == 0 && !modem.staCaller) holder.emplace();
+                auto pending = std::async(std::launch::async, [&] {
+                    const HRESULT apartment =
+                        modem.staCaller ? ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) : S_OK;
+                    EXPECT_EQ(apartment, S_OK);
+                    const std::string result = call();
+                    if (modem.staCaller) ::CoUninitialize();
+                    return result;
+                });
+                if (late && modem.delayMs < 5000) {
+                    EXPECT_TRUE(WaitUntil([&] { return sim->CommandCount() != 0; }, 5000));
+                    EXPECT_FALSE(ExportLockIsFree()) << "the export lock is held while the command is in flight";
+                }
+                EXPECT_EQ(pending.wait_for(std::chrono::seconds(30)), std::future_status::ready) << "no answer";
+                answer = pending.get();
+            }
             EXPECT_EQ(ReceivedCommands(sim), reaches ? sent : Strings());
             ExpectNothingHeld(sim, channels);
-            Strings all, atLevel;
+            Strings expected;
             for (const std::string& line : lines) {
-                all.push_back(line.substr(1));
-                if (line[0] <= level) atLevel.push_back(line.substr(1));
+                if (line[0] <= level) expected.push_back(line.substr(1));
             }
+            expected = TestLogFolder::AsWritten(expected);
             if (level == '2') {
-                EXPECT_TRUE(LinesInOrder(log.ModuleMessages(), TestLogFolder::AsWritten(all)));
+                ExpectInOrder(log.ModuleMessages(), expected);
             } else {
-                EXPECT_EQ(log.ModuleMessages(), TestLogFolder::AsWritten(atLevel));
+                EXPECT_EQ(log.ModuleMessages(), expected);
             }
         }
         return answer;
@@ -100,11 +120,9 @@ protected:
 
     void Prepare(const Modem& modem) {
         sim->Reset();
-        if (modem.profile) {
-            EXPECT_TRUE(sim->LoadProfile((SimModem::Folder() + modem.profile).c_str()));
-        }
-        for (const auto& reply : modem.replies) {
-            sim->SetReply(reply.first.data(), reply.first.size(), reply.second.data(), reply.second.size());
+        EXPECT_TRUE(!modem.profile || sim->LoadProfile((SimModem::Folder() + modem.profile).c_str()));
+        for (const auto& [command, reply] : modem.replies) {
+            sim->SetReply(command.data(), command.size(), reply.data(), reply.size());
         }
         const std::string& failed = modem.failedCommand;
         if (!failed.empty()) sim->SetCommandFault(failed.data(), failed.size(), SimFault::SetCommandFails);
@@ -112,39 +130,12 @@ protected:
         sim->SetCompletionDelay(modem.delayMs);
     }
 
-    template <typename Call>
-    auto Call_(const Modem& modem, bool withLockHeld, Call call) -> decltype(call()) {
-        std::promise<void> taken, letGo;
-        std::thread holder;
-        if (withLockHeld) {
-            holder = std::thread([&] {
-                ScopedHandle lock(::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "Local\\OemLockMutexABcdef"));
-                HeldMutex held(lock && ::WaitForSingleObject(lock.get(), 0) == WAIT_OBJECT_0 ? lock.get() : nullptr);
-                EXPECT_TRUE(held.valid()) << "the test holds the export lock";
-                taken.set_value();
-                letGo.get_future().wait();
-            });
-            taken.get_future().wait();
-        }
-        auto answer = std::async(std::launch::async, call);
-        if (modem.fault == SimFault::LateCompletion && modem.delayMs < 5000) {
-            EXPECT_TRUE(WaitUntil([&] { return sim->CommandCount() != 0; }, 5000));
-            EXPECT_FALSE(ExportLockIsFree()) << "the export lock is held while the command is in flight";
-        }
-        EXPECT_EQ(answer.wait_for(std::chrono::seconds(30)), std::future_status::ready) << "no answer";
-        if (withLockHeld) {
-            letGo.set_value();
-            holder.join();
-        }
-        return answer.get();
-    }
-
     SimModem sim;
     OemDll dll;
     char lowLevel = '0';
 };
 
-// ---- OEM_GetCurrentCarrierID: -1 without a reply, 0 without a carrier field ----
+// ---- OEM_GetCurrentCarrierID, OEM_GetCarrierSwitch, OEM_SetCarrierSwitch ----
 
 const std::string kIdCommand = "AT+GTCURCAR?\r\n";
 const std::string kIdEnter = "2[Normal] Enter Get Current CarrierId ";
@@ -153,151 +144,97 @@ const std::string kIdData = "2[Success]ExecuteCmd Success.Response Data ";
 const std::string kIdData5 = kIdData + "\r\n+GTCURCAR: 5\r\n\r\nOK\r\n";
 const std::string kIdFailed = "0[Error]Execute AT+GTCURCAR? Error.";
 const std::string kIdOut = "2[Normal] Out Get Current CarrierId\r\n\r\n\r\n\r\n";
-
-TEST_F(ModemExports, CarrierId) {
-    struct Row {
-        const char* name;
-        Modem modem;
-        std::int32_t expected;
-        Lines lines;
-    };
-    const Row rows[] = {
-        {"FromTheModem", {}, 5, {kIdEnter, kIdOpened, kIdData5, kIdOut}},
-        {"LowerCase", Reply(kIdCommand, "\r\n+gtcurcar: 7\r\n\r\nok\r\n"), 7, {kIdData + "\r\n+GTCURCAR: 7\r"}},
-        {"PercentLoggedAsIs", Reply(kIdCommand, "+GTCURCAR: %s%d\r\nOK\r\n"), 0, {kIdData + "+GTCURCAR: %S%D\r"}},
-        {"ErrorReplyHasNoCarrier", Reply(kIdCommand, "\r\nERROR\r\n"), 0, {kIdData + "\r\nERROR\r\n", kIdOut}},
-        {"SessionFoundOpenLeftOpen", Fault(SimFault::SessionAlreadyOpen), 5, {kIdOpened, kIdData5}},
-        {"NoInterface", Fault(SimFault::NoInterface), -1, {kIdEnter, kIdOpened, kIdFailed, kIdOut}},
-        {"SetCommandFails", Fault(SimFault::SetCommandFails), -1, {kIdEnter, kIdOpened, kIdFailed, kIdOut}},
-        {"FailStatusIsAnEmptyReply", Fault(SimFault::CompletionFailStatus), 0, {kIdData, kIdOut}},
-        {"CompletionForAnotherRequest", Fault(SimFault::CompletionWrongRequestId), -1, {kIdFailed}},
-        {"CompletionInTimeLockHeld", Fault(SimFault::LateCompletion, kInTimeMs), 5, {kIdData5}},
-        {"CompletionAfterTheWait", Fault(SimFault::LateCompletion, kTooLateMs), -1, {kIdFailed, kIdOut}},
-    };
-    const auto carrierId = dll.Get<std::int32_t (*)()>("OEM_GetCurrentCarrierID");
-    ASSERT_NE(carrierId, nullptr);
-    for (const Row& row : rows) EXPECT_EQ(Run(row.name, row.modem, {kIdCommand}, row.lines, carrierId), row.expected);
-}
-
-// ---- OEM_GetCarrierSwitch: 1 with the mode's outputs written, else 0 with both untouched ----
-
-using GetSwitch = int (*)(std::int32_t mode, std::int32_t* pValue, bool* pFlag);
-// The flag as a byte, so that a row can pass one that is neither 0 nor 1.
-using SetSwitch = int (*)(std::int32_t mode, std::int32_t value, unsigned char flag);
-// The result, the value and the flag; nullopt: left as the host set it.
-using Outputs = std::tuple<int, std::optional<std::int32_t>, std::optional<bool>>;
-const std::nullopt_t kUntouched = std::nullopt;
-
-Outputs CallGet(GetSwitch get, std::int32_t mode) {
-    std::int32_t value = 0x5A5A5A5A;
-    unsigned char flag = 0x7F;
-    const int result = get(mode, &value, reinterpret_cast<bool*>(&flag));
-    EXPECT_TRUE(flag == 0x7F || flag <= 1) << "a flag written is one boolean byte";
-    return {result, value == 0x5A5A5A5A ? std::nullopt : std::optional<std::int32_t>(value),
-            flag == 0x7F ? std::nullopt : std::optional<bool>(flag != 0)};
-}
-
 const std::string kGetCommand = "2[Success]OEM_GetCarrierSwitch::GetToolObject AT Command ";
 const std::string kGetData = "2[Success]OEM_GetCarrierSwitch::GetToolObject Response data ";
-const std::string kGetFailed = "0[Error]OEM_GetCarrierSwitch::Execute AT Command Error.";
-const std::string kLockQuery = "AT+GTLOCKCAR?\r\n";
-const std::string kManualQuery = "AT+GTMSELCAR?\r\n";
-const std::string kAutoQuery = "AT+GTASELCAR?\r\n";
-const std::string kDefaultQuery = "AT+GTFDCAR?\r\n";
-
-TEST_F(ModemExports, GetCarrierSwitch) {
-    struct Row {
-        Row(const char* n, std::int32_t m, Modem d, Outputs o, Lines l)
-            : name(n), mode(m), modem(d), outputs(o), lines(l) {}
-        const char* name;
-        std::int32_t mode;
-        Modem modem;
-        Outputs outputs;
-        Lines lines;
-    };
-    const std::string queries[] = {"", kLockQuery, kManualQuery, kAutoQuery, kDefaultQuery, ""};
-    const Outputs none{0, kUntouched, kUntouched};
-    // The modem's factory state: lock off naming carrier 5, no manual carrier, automatic on, default 3.
-    const Row rows[] = {
-        Row("LockOffByDefault", 1, {}, {1, 5, false},
-            {kGetCommand + kLockQuery + ".", kGetData + "\r\n+GTLOCKCAR: 0,5\r\n\r\nOK\r\n."}),
-        Row("LockOn", 1, Reply(kLockQuery, "\r\n+GTLOCKCAR: 1,10\r\n\r\nOK\r\n"), {1, 10, true}, {}),
-        Row("NoManualByDefault", 2, {}, {1, 0, false}, {kGetCommand + kManualQuery + "."}),
-        Row("AutoWritesOnlyTheFlag", 3, Reply(kAutoQuery, "\r\n+gtaselcar: 1\r\n\r\nok\r\n"), {1, kUntouched, true},
-            {kGetData + "\r\n+GTASELCAR: 1\r"}),
-        Row("DefaultWritesOnlyTheValue", 4, {}, {1, 3, kUntouched}, {kGetCommand + kDefaultQuery + "."}),
-        Row("RestoreHasNoQuery", 5, {}, none, {kGetCommand + ".", kGetData + "\r\nERROR\r\n."}),
-        Row("SetCommandFails", 2, Fault(SimFault::SetCommandFails), none,
-            {kGetCommand + kManualQuery + ".", kGetFailed}),
-        Row("CompletionInTimeLockHeld", 3, Fault(SimFault::LateCompletion, kInTimeMs), {1, kUntouched, true}, {}),
-    };
-    const auto get = dll.Get<GetSwitch>("OEM_GetCarrierSwitch");
-    ASSERT_NE(get, nullptr);
-    for (const Row& row : rows) {
-        const auto call = [&] { return CallGet(get, row.mode); };
-        EXPECT_EQ(Run(row.name, row.modem, {queries[row.mode]}, row.lines, call), row.outputs);
-    }
-}
-
-// ---- OEM_SetCarrierSwitch: 1 when the modem answers OK; the setting is seen by the next query ----
-
 const std::string kSetCommand = "2[Success]OEM_SetCarrierSwitch::GetToolObject AT Command ";
 const std::string kSetData = "2[Success]OEM_SetCarrierSwitch::GetToolObject Response data ";
-const std::string kLockOn20 = "AT+GTLOCKCAR=1,20\r\n";
+const std::string kLock = "AT+GTLOCKCAR?\r\n", kManual = "AT+GTMSELCAR?\r\n", kAuto = "AT+GTASELCAR?\r\n";
+const std::string kLockOn20 = "AT+GTLOCKCAR=1,20\r\n", kDefault8 = "AT+GTFDCAR=8\r\n";
 std::string Refused(std::int32_t mode) {
     return "0[Error]OEM_SetCarrierSwitch::Mode " + std::to_string(mode) + " Not Supported.";
 }
 
-TEST_F(ModemExports, SetCarrierSwitch) {
+// The carrier id: -1 without a reply, 0 without a carrier field. The carrier switch query: "1
+// value flag" with the mode's outputs written, else "0 - -" with both left as the host set them.
+// The set: 1 when the modem answers OK; a refused mode sends nothing.
+TEST_F(ModemExports, CarrierIdAndSwitch) {
+    const auto id = dll.Get<std::int32_t (*)()>("OEM_GetCurrentCarrierID");
+    const auto get = dll.Get<int (*)(std::int32_t, std::int32_t*, bool*)>("OEM_GetCarrierSwitch");
+    // The flag as a byte, so that a row can pass one that is neither 0 nor 1.
+    const auto set = dll.Get<int (*)(std::int32_t, std::int32_t, unsigned char)>("OEM_SetCarrierSwitch");
+    ASSERT_TRUE(id && get && set);
+    using Call = std::function<std::string()>;
+    const Call Id = [=] { return std::to_string(id()); };
+    const auto Get = [=](std::int32_t mode) -> Call {
+        return [=] {
+            std::int32_t value = 0x5A5A5A5A;
+            unsigned char flag = 0x7F;
+            const int result = get(mode, &value, reinterpret_cast<bool*>(&flag));
+            EXPECT_TRUE(flag == 0x7F || flag <= 1) << "a flag written is one boolean byte";
+            return std::to_string(result) + " " + (value == 0x5A5A5A5A ? "-" : std::to_string(value)) + " " +
+                   (flag == 0x7F ? "-" : std::to_string(flag));
+        };
+    };
+    const auto Set = [=](std::int32_t mode, std::int32_t value, unsigned char flag) -> Call {
+        return [=] { return std::to_string(set(mode, value, flag)); };
+    };
     struct Row {
-        Row(const char* n, std::int32_t m, std::int32_t v, unsigned char f, std::string c, Modem d, int r, Lines l,
-            Outputs t)
-            : name(n), mode(m), value(v), flag(f), command(c), modem(d), result(r), lines(l), then(t) {}
         const char* name;
-        std::int32_t mode, value;
-        unsigned char flag;
-        std::string command;  // empty: refused, nothing sent
+        Call call;
         Modem modem;
-        int result;
+        Strings sent;
+        std::string answer;
         Lines lines;
-        Outputs then;  // the query of the mode (the lock after a restore or a refusal), without a fault
     };
-    const Outputs lockOff5{1, 5, false};
+    Modem sta;
+    sta.staCaller = true;
+    // The modem's factory state: carrier 5, lock off naming 5, no manual carrier, automatic on, default 3.
+    // clang-format off
     const Row rows[] = {
-        Row("LockOn", 1, 20, 1, kLockOn20, {}, 1, {kSetCommand + kLockOn20 + ".", kSetData + "\r\nOK\r\n."},
-            {1, 20, true}),
-        Row("LockOffSendsNoValue", 1, 99, 0, "AT+GTLOCKCAR=0\r\n", {}, 1, {}, lockOff5),
-        Row("LockOnZeroModemSaysError", 1, 0, 1, "AT+GTLOCKCAR=1,0\r\n", {}, 0, {kSetData + "\r\nERROR\r\n."},
-            lockOff5),
-        Row("ManualAnyNonZeroFlagByte", 2, 9, 0x80, "AT+GTMSELCAR=9\r\n", {}, 1, {}, {1, 9, true}),
-        Row("ManualFlagOffSendsZero", 2, 9, 0, "AT+GTMSELCAR=0\r\n", {}, 1, {}, {1, 0, false}),
-        Row("AutoOff", 3, 7, 0, "AT+GTASELCAR=0\r\n", {}, 1, {}, {1, kUntouched, false}),
-        Row("AutoOn", 3, 0, 1, "AT+GTASELCAR=1\r\n", {}, 1, {}, {1, kUntouched, true}),
-        Row("DefaultIgnoresFlag", 4, 8, 0, "AT+GTFDCAR=8\r\n", {}, 1, {}, {1, 8, kUntouched}),
-        Row("Restore", 5, 123, 1, "AT+GTRSTRCAR\r\n", {}, 1, {kSetCommand + "AT+GTRSTRCAR\r\n."}, lockOff5),
-        Row("OkLoggedAsReceived", 4, 8, 0, "AT+GTFDCAR=8\r\n", Reply("AT+GTFDCAR=8\r\n", "\r\nok\r\n"), 1,
-            {kSetData + "\r\nok\r\n."}, {1, 3, kUntouched}),
-        Row("ModeZeroRefused", 0, 1, 1, "", {}, 0, {Refused(0)}, lockOff5),
-        Row("ModeSixRefused", 6, 1, 1, "", {}, 0, {Refused(6)}, lockOff5),
-        Row("SmallestModeRefused", INT_MIN, 1, 1, "", {}, 0, {Refused(INT_MIN)}, lockOff5),
+        {"IdFromTheModem", Id, {}, {kIdCommand}, "5", {kIdEnter, kIdOpened, kIdData5, kIdOut}},
+        {"IdLowerCase", Id, Reply(kIdCommand, "\r\n+gtcurcar: 7\r\n\r\nok\r\n"), {kIdCommand}, "7",
+         {kIdData + "\r\n+GTCURCAR: 7\r"}},
+        {"IdPercentLoggedAsIs", Id, Reply(kIdCommand, "+GTCURCAR: %s%d\r\nOK\r\n"), {kIdCommand}, "0",
+         {kIdData + "+GTCURCAR: %S%D\r"}},
+        {"IdSessionFoundOpenLeftOpen", Id, Fault(SimFault::SessionAlreadyOpen), {kIdCommand}, "5",
+         {kIdOpened, kIdData5}},
+        {"IdSetCommandFails", Id, Fault(SimFault::SetCommandFails), {kIdCommand}, "-1",
+         {kIdEnter, kIdOpened, kIdFailed, kIdOut}},
+        {"IdFailStatusIsAnEmptyReply", Id, Fault(SimFault::CompletionFailStatus), {kIdCommand}, "0", {kIdData, kIdOut}},
+        {"IdCompletionInTimeLockHeld", Id, Fault(SimFault::LateCompletion, kInTimeMs), {kIdCommand}, "5", {kIdData5}},
+        {"IdCompletionAfterTheWait", Id, Fault(SimFault::LateCompletion, kTooLateMs), {kIdCommand}, "-1",
+         {kIdFailed, kIdOut}},
+        {"IdSingleThreadedCaller", Id, sta, {kIdCommand}, "-1", {kIdEnter, "0[Error]OpenMbimChannel Fail.", kIdOut}},
+        {"GetLockOffByDefault", Get(1), {}, {kLock}, "1 5 0",
+         {kGetCommand + kLock + ".", kGetData + "\r\n+GTLOCKCAR: 0,5\r\n\r\nOK\r\n."}},
+        {"GetLockOn", Get(1), Reply(kLock, "\r\n+GTLOCKCAR: 1,10\r\n\r\nOK\r\n"), {kLock}, "1 10 1", {}},
+        {"GetNoManualByDefault", Get(2), {}, {kManual}, "1 0 0", {kGetCommand + kManual + "."}},
+        {"GetAutoWritesOnlyTheFlag", Get(3), Reply(kAuto, "\r\n+gtaselcar: 1\r\n\r\nok\r\n"), {kAuto}, "1 - 1",
+         {kGetData + "\r\n+GTASELCAR: 1\r"}},
+        {"GetDefaultWritesOnlyTheValue", Get(4), {}, {"AT+GTFDCAR?\r\n"}, "1 3 -", {kGetCommand + "AT+GTFDCAR?\r\n."}},
+        {"GetRestoreHasNoQuery", Get(5), {}, {""}, "0 - -", {kGetCommand + ".", kGetData + "\r\nERROR\r\n."}},
+        {"GetSetCommandFails", Get(2), Fault(SimFault::SetCommandFails), {kManual}, "0 - -",
+         {kGetCommand + kManual + ".", "0[Error]OEM_GetCarrierSwitch::Execute AT Command Error."}},
+        {"GetCompletionInTimeLockHeld", Get(3), Fault(SimFault::LateCompletion, kInTimeMs), {kAuto}, "1 - 1", {}},
+        {"SetLockOn", Set(1, 20, 1), {}, {kLockOn20}, "1", {kSetCommand + kLockOn20 + ".", kSetData + "\r\nOK\r\n."}},
+        {"SetLockOnZeroModemSaysError", Set(1, 0, 1), {}, {"AT+GTLOCKCAR=1,0\r\n"}, "0", {kSetData + "\r\nERROR\r\n."}},
+        {"SetManualAnyNonZeroFlagByte", Set(2, 9, 0x80), {}, {"AT+GTMSELCAR=9\r\n"}, "1", {}},
+        {"SetAutoOff", Set(3, 7, 0), {}, {"AT+GTASELCAR=0\r\n"}, "1", {}},
+        {"SetRestore", Set(5, 123, 1), {}, {"AT+GTRSTRCAR\r\n"}, "1", {kSetCommand + "AT+GTRSTRCAR\r\n."}},
+        {"SetOkLoggedAsReceived", Set(4, 8, 0), Reply(kDefault8, "\r\nok\r\n"), {kDefault8}, "1",
+         {kSetData + "\r\nok\r\n."}},
+        {"SetModeZeroRefused", Set(0, 1, 1), {}, {}, "0", {Refused(0)}},
+        {"SetModeSixRefused", Set(6, 1, 1), {}, {}, "0", {Refused(6)}},
+        {"SetSmallestModeRefused", Set(INT_MIN, 1, 1), {}, {}, "0", {Refused(INT_MIN)}},
         // A failure status carries no OK, though the modem carried the command out.
-        Row("FailStatusIsNoOk", 1, 20, 1, kLockOn20, Fault(SimFault::CompletionFailStatus), 0, {kSetData + "."},
-            {1, 20, true}),
-        Row("SetCommandFails", 1, 20, 1, kLockOn20, Fault(SimFault::SetCommandFails), 0,
-            {kSetCommand + kLockOn20 + ".", "0[Error]OEM_SetCarrierSwitch::ExecuteCmd Happen Error."}, lockOff5),
-        Row("CompletionInTimeLockHeld", 4, 8, 0, "AT+GTFDCAR=8\r\n", Fault(SimFault::LateCompletion, kInTimeMs), 1, {},
-            {1, 8, kUntouched}),
+        {"SetFailStatusIsNoOk", Set(1, 20, 1), Fault(SimFault::CompletionFailStatus), {kLockOn20}, "0",
+         {kSetData + "."}},
+        {"SetSetCommandFails", Set(1, 20, 1), Fault(SimFault::SetCommandFails), {kLockOn20}, "0",
+         {kSetCommand + kLockOn20 + ".", "0[Error]OEM_SetCarrierSwitch::ExecuteCmd Happen Error."}},
+        {"SetCompletionInTimeLockHeld", Set(4, 8, 0), Fault(SimFault::LateCompletion, kInTimeMs), {kDefault8}, "1", {}},
     };
-    const auto set = dll.Get<SetSwitch>("OEM_SetCarrierSwitch");
-    const auto get = dll.Get<GetSwitch>("OEM_GetCarrierSwitch");
-    ASSERT_TRUE(set != nullptr && get != nullptr);
-    for (const Row& row : rows) {
-        const Strings sent = row.command.empty() ? Strings() : Strings{row.command};
-        const auto call = [&] { return set(row.mode, row.value, row.flag); };
-        EXPECT_EQ(Run(row.name, row.modem, sent, row.lines, call, static_cast<int>(sent.size())), row.result);
-        sim->SetFault(SimFault::None);
-        EXPECT_EQ(CallGet(get, row.mode >= 1 && row.mode <= 4 ? row.mode : 1), row.then) << row.name;
-    }
+    // clang-format on
+    for (const Row& row : rows) EXPECT_EQ(Run(row.name, row.modem, row.sent, row.lines, row.call), row.answer);
 }
 
 // ---- OEM_Check_If_FlashCurrentCarrier: three bytes through the caller's record ----
@@ -328,12 +265,9 @@ Modem Failing(const std::string& command, Replies replies = {}) {
 
 TEST_F(ModemExports, FlashDecision) {
     struct Row {
-        Row(const char* n, Modem d, const char* f, const char* v, Strings s, std::vector<unsigned char> r, Lines l)
-            : name(n), modem(d), firmware(f), nvm(v), sent(s), record(r), lines(l) {}
         const char* name;
         Modem modem;
-        const char* firmware;
-        const char* nvm;
+        const char *firmware, *nvm;
         Strings sent;
         std::vector<unsigned char> record;  // Result, FlashModemImage, FlashNVMImage
         Lines lines;                        // the head and the result lines are checked for every row
@@ -343,38 +277,38 @@ TEST_F(ModemExports, FlashDecision) {
     const char fw[] = "x1.y2.18.0.5";
     // The default modem runs firmware A1.B2.18.0.5 and NVM C1.C2.C3.7.C5.9 (7.9 counts); the
     // older one R470.A1.B2.18.0.4 (from ati8, three leading fields) and 7.9.
+    // clang-format off
     const Row rows[] = {
-        Row("SameFirmwareTwoFieldsDropped", {}, fw, "7.9", both, {1, 0, 0},
-            {"2[Success]OpenMbimChannel Success.", kFwData + "\r\n+GTMCFWVER: \"A1.B2.18.0.5\"\r\n\r\nOK\r\n",
-             FwCompared("18.0.5", "18.0.5"),
-             "2[Success]ExecuteCmd GTCUSTPACKVER Success. Response Data is: \r\n+GTCUSTPACKVER: "
-             "\"C1.C2.C3.7.C5.9\"\r\n\r\nOK\r\n",
-             Segments(6), NvmCompared("7.9", "7.9")}),
-        Row("BothDiffer", {}, "A1.B2.18.0.6", "7.10", both, {1, 1, 1}, {FwCompared("18.0.5", "18.0.6")}),
-        Row("OlderFirmwareAsksAti8", old, "p.a1.b2.18.0.4", "7.9", ati8Path, {1, 0, 0},
-            {kFwData + kError,
-             "2[Success]ExecuteCmd ati8 Success. Response Data is: \r\nKestovan R470\r\nRevision: "
-             "\"R470.A1.B2.18.0.4\"\r\n\r\nOK\r\n",
-             FwCompared("18.0.4", "18.0.4", true), Segments(2), NvmCompared("7.9", "7.9")}),
-        Row("OlderFirmwareDropsThree", old, "A1.B2.18.0.4", "7.9", ati8Path, {1, 1, 0},
-            {FwCompared("18.0.4", "0.4", true)}),
-        Row("TwoFieldsAreNoVersion", Reply(kFwQuery, "\r\n+GTMCFWVER: \"A1.B2\"\r\n\r\nOK\r\n"), fw, "7.9", both,
-            {0, 0, 0}, {FwCompared("", "18.0.5")}),
-        Row("Ati8ErrorIsNoVersion", Modem{SimFault::None, 0, {{kFwQuery, kError}, {kAti8, kError}}}, "a", "7.9",
-            ati8Path, {0, 0, 0}, {FwCompared("", "a", true)}),
-        Row("NvmOfFourComparedWhole", Nvm("A.B.C.D"), fw, "a.b.c.d", both, {1, 0, 0},
-            {Segments(4), NvmCompared("A.B.C.D", "a.b.c.d")}),
-        Row("NvmOfFiveComparedWhole", Nvm("1.2.3.4.5"), fw, "1.2.3.4.6", both, {1, 0, 1},
-            {Segments(5), NvmCompared("1.2.3.4.5", "1.2.3.4.6")}),
-        Row("FirmwareQueryFails", Failing(kFwQuery), fw, "7.9", {kNvmQuery}, {0, 0, 0}, {kFwFailed, Segments(6)}),
+        {"SameFirmwareTwoFieldsDropped", {}, fw, "7.9", both, {1, 0, 0},
+         {"2[Success]OpenMbimChannel Success.", kFwData + "\r\n+GTMCFWVER: \"A1.B2.18.0.5\"\r\n\r\nOK\r\n",
+          FwCompared("18.0.5", "18.0.5"),
+          "2[Success]ExecuteCmd GTCUSTPACKVER Success. Response Data is: "
+          "\r\n+GTCUSTPACKVER: \"C1.C2.C3.7.C5.9\"\r\n\r\nOK\r\n",
+          Segments(6), NvmCompared("7.9", "7.9")}},
+        {"BothDiffer", {}, "A1.B2.18.0.6", "7.10", both, {1, 1, 1}, {FwCompared("18.0.5", "18.0.6")}},
+        {"OlderFirmwareAsksAti8", old, "p.a1.b2.18.0.4", "7.9", ati8Path, {1, 0, 0},
+         {kFwData + kError,
+          "2[Success]ExecuteCmd ati8 Success. Response Data is: "
+          "\r\nKestovan R470\r\nRevision: \"R470.A1.B2.18.0.4\"\r\n\r\nOK\r\n",
+          FwCompared("18.0.4", "18.0.4", true), Segments(2), NvmCompared("7.9", "7.9")}},
+        {"OlderFirmwareDropsThree", old, "A1.B2.18.0.4", "7.9", ati8Path, {1, 1, 0},
+         {FwCompared("18.0.4", "0.4", true)}},
+        {"TwoFieldsAreNoVersion", Reply(kFwQuery, "+GTMCFWVER: \"A1.B2\"\r\nOK\r\n"), fw, "7.9", both, {0, 0, 0},
+         {FwCompared("", "18.0.5")}},
+        {"NvmOfFourComparedWhole", Nvm("A.B.C.D"), fw, "a.b.c.d", both, {1, 0, 0},
+         {Segments(4), NvmCompared("A.B.C.D", "a.b.c.d")}},
+        {"NvmOfFiveComparedWhole", Nvm("1.2.3.4.5"), fw, "1.2.3.4.6", both, {1, 0, 1},
+         {Segments(5), NvmCompared("1.2.3.4.5", "1.2.3.4.6")}},
+        {"FirmwareQueryFails", Failing(kFwQuery), fw, "7.9", {kNvmQuery}, {0, 0, 0}, {kFwFailed, Segments(6)}},
         // Without the ati8 answer the whole first reply stands for the firmware version.
-        Row("Ati8Fails", Failing(kAti8, {{kFwQuery, kError}}), fw, "7.9", both, {1, 1, 0},
-            {kFwData + kError, "2[Error]ExecuteCmd ati8 Error.", NvmCompared("7.9", "7.9")}),
-        Row("NvmQueryFails", Failing(kNvmQuery), fw, "7.9", {kFwQuery}, {0, 0, 0},
-            {FwCompared("18.0.5", "18.0.5"), kNvmFailed}),
-        Row("NoInterface", Fault(SimFault::NoInterface), fw, "7.9", both, {0, 0, 0}, {kFwFailed, kNvmFailed}),
-        Row("CompletionsInTimeLockHeld", Fault(SimFault::LateCompletion, kInTimeMs), fw, "7.9", both, {1, 0, 0}, {}),
+        {"Ati8Fails", Failing(kAti8, {{kFwQuery, kError}}), fw, "7.9", both, {1, 1, 0},
+         {kFwData + kError, "2[Error]ExecuteCmd ati8 Error.", NvmCompared("7.9", "7.9")}},
+        {"NvmQueryFails", Failing(kNvmQuery), fw, "7.9", {kFwQuery}, {0, 0, 0},
+         {FwCompared("18.0.5", "18.0.5"), kNvmFailed}},
+        {"NoInterface", Fault(SimFault::NoInterface), fw, "7.9", both, {0, 0, 0}, {kFwFailed, kNvmFailed}},
+        {"CompletionsInTimeLockHeld", Fault(SimFault::LateCompletion, kInTimeMs), fw, "7.9", both, {1, 0, 0}, {}},
     };
+    // clang-format on
     // The x64 convention spelled out: the caller's record comes first and its address comes back.
     const auto flash =
         dll.Get<unsigned char* (*)(unsigned char*, const char*, const char*)>("OEM_Check_If_FlashCurrentCarrier");
@@ -391,13 +325,13 @@ TEST_F(ModemExports, FlashDecision) {
         lines.push_back("2[Normal] Out OEM_Check_If_FlashCurrentCarrier Function\r\n\r\n\r\n\r\n");
         std::vector<unsigned char> expected = row.record;
         expected.push_back(0xAA);  // the caller's byte after the record
-        EXPECT_EQ(Run(row.name, row.modem, row.sent, lines,
-                      [&] {
-                          std::vector<unsigned char> bytes(4, 0xAA);
-                          EXPECT_EQ(flash(bytes.data(), row.firmware, row.nvm), bytes.data());
-                          return bytes;
-                      }),
-                  expected);
+        const auto call = [&] {
+            std::string bytes(4, '\xAA');
+            EXPECT_EQ(flash(reinterpret_cast<unsigned char*>(&bytes[0]), row.firmware, row.nvm),
+                      reinterpret_cast<unsigned char*>(&bytes[0]));
+            return bytes;
+        };
+        EXPECT_EQ(Run(row.name, row.modem, row.sent, lines, call), std::string(expected.begin(), expected.end()));
     }
 }
 

@@ -1,12 +1,13 @@
 // The exports' text rules, one table per rule: the carrier commands, the reply parses, the
 // version comparisons and how the flash decision reduces version replies. Replies are given
-// upper-cased, as the exports hand them over.
+// upper-cased, as the exports hand them over; any bytes at all must pass without a stray read.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "text/AsciiText.h"
@@ -19,7 +20,7 @@
 namespace {
 
 using Strings = std::vector<std::string>;
-using VersionRules::VersionKind;
+using namespace VersionRules;
 const std::optional<bool> kNoFlag;
 const std::optional<int> kNoValue;
 
@@ -35,23 +36,18 @@ std::string AnyBytes() {
 }
 
 TEST(CarrierSwitchCommands, EveryModesBytes) {
-    struct Row {
-        int mode, value;
-        bool flag;
-        std::string query, set;
-    } const rows[] = {
+    // clang-format off
+    struct Row { int mode, value; bool flag; std::string query, set; } const rows[] = {
         {1, INT_MIN, true, "AT+GTLOCKCAR?\r\n", "AT+GTLOCKCAR=1,-2147483648\r\n"},
         {1, 7, false, "AT+GTLOCKCAR?\r\n", "AT+GTLOCKCAR=0\r\n"},
         {2, 9, true, "AT+GTMSELCAR?\r\n", "AT+GTMSELCAR=9\r\n"},
         {2, 9, false, "AT+GTMSELCAR?\r\n", "AT+GTMSELCAR=0\r\n"},
         {3, 77, false, "AT+GTASELCAR?\r\n", "AT+GTASELCAR=0\r\n"},
-        {3, 0, true, "AT+GTASELCAR?\r\n", "AT+GTASELCAR=1\r\n"},
-        {4, 8, false, "AT+GTFDCAR?\r\n", "AT+GTFDCAR=8\r\n"},
-        {5, 123, true, "", "AT+GTRSTRCAR\r\n"},
-        {6, 1, true, "", ""},
-        {INT_MIN, 0, false, "", ""},
+        {3, 0, true, "AT+GTASELCAR?\r\n", "AT+GTASELCAR=1\r\n"}, {4, 8, false, "AT+GTFDCAR?\r\n", "AT+GTFDCAR=8\r\n"},
+        {5, 123, true, "", "AT+GTRSTRCAR\r\n"}, {6, 1, true, "", ""}, {INT_MIN, 0, false, "", ""},
         {INT_MAX, 0, true, "", ""},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.mode);
         EXPECT_EQ(CarrierSwitchQueryCommand(Mode(row.mode)), row.query);
@@ -61,62 +57,45 @@ TEST(CarrierSwitchCommands, EveryModesBytes) {
 }
 
 TEST(CarrierIdReply, FieldCutAtCommaDigitsOnly) {
-    struct Row {
-        std::string reply;
-        int expected;
-    } const rows[] = {
-        {"\r\n+GTCURCAR: 5\r\n\r\nOK\r\n", 5},
-        {"\r\n+GTCURCAR: 12,3\r\n\r\nOK\r\n", 12},
-        {"\r\n+GTCURCAR: -3\r\n\r\nOK\r\n", 3},
-        {"+GTCURCAR: 1A2B3\r\nOK\r\n", 123},
-        {"+GTCURCAR: 4\r\n+GTCURCAR: 9\r\nOK\r\n", 49},
-        {Bytes("+GTCURCAR: 1\0002\r\nOK\r\n"), 12},
-        {"+GTCURCAR:" + std::string(1 << 20, '7') + "\r\nOK\r\n", INT_MAX},
-        {"\r\n+GTCURCAR: 5\r\nOK", 0},
-        {"\r\nERROR\r\n", 0},
-        {"\r\n+GTCURCAR: ABC\r\n\r\nOK\r\n", 0},
-        {"\r\nOK\r\n+GTCURCAR: 5\r\n", 0},
+    // clang-format off
+    const std::pair<std::string, int> rows[] = {
+        {"\r\n+GTCURCAR: 5\r\n\r\nOK\r\n", 5}, {"\r\n+GTCURCAR: 12,3\r\n\r\nOK\r\n", 12},
+        {"\r\n+GTCURCAR: -3\r\n\r\nOK\r\n", 3}, {"+GTCURCAR: 1A2B3\r\nOK\r\n", 123},
+        {"+GTCURCAR: 4\r\n+GTCURCAR: 9\r\nOK\r\n", 49}, {Bytes("+GTCURCAR: 1\0002\r\nOK\r\n"), 12},
+        {"+GTCURCAR:" + std::string(1 << 20, '7') + "\r\nOK\r\n", INT_MAX}, {"\r\n+GTCURCAR: 5\r\nOK", 0},
+        {"\r\nERROR\r\n", 0}, {"\r\n+GTCURCAR: ABC\r\n\r\nOK\r\n", 0}, {"\r\nOK\r\n+GTCURCAR: 5\r\n", 0},
     };
-    for (const Row& row : rows) EXPECT_EQ(ParseCurrentCarrierId(row.reply), row.expected) << row.reply;
+    // clang-format on
+    for (const auto& [reply, expected] : rows) EXPECT_EQ(ParseCurrentCarrierId(reply), expected) << reply;
     ParseCurrentCarrierId(AsciiText::UpperCased(AnyBytes()));
 }
 
 TEST(CarrierSwitchReply, OnlyTheModesOutputs) {
-    struct Row {
-        int mode;
-        std::string reply;
-        bool accepted;
-        std::optional<bool> flag;
-        std::optional<int> value;
-    } const rows[] = {
-        {1, "+GTLOCKCAR: 3,4\r\nOK", true, true, 4},
-        {1, "+GTLOCKCAR: ,\r\nOK", true, false, 0},
-        {1, "+GTLOCKCAR: 1A,B2C0\r\nOK", true, true, 20},
-        {1, "+GTLOCKCAR: 1\r\nOK", false, kNoFlag, kNoValue},
+    // clang-format off
+    struct Row { int mode; std::string reply; bool accepted; std::optional<bool> flag; std::optional<int> value; };
+    const Row rows[] = {
+        {1, "+GTLOCKCAR: 3,4\r\nOK", true, true, 4}, {1, "+GTLOCKCAR: ,\r\nOK", true, false, 0},
+        {1, "+GTLOCKCAR: 1A,B2C0\r\nOK", true, true, 20}, {1, "+GTLOCKCAR: 1\r\nOK", false, kNoFlag, kNoValue},
         {1, "+GTLOCKCAR:" + std::string(1 << 20, ',') + "\r\nOK", true, false, 0},
-        {2, "\r\n+GTMSELCAR: 65535\r\n\r\nOK\r\n", true, false, 65535},
-        {2, "\r\n+GTMSELCAR: \r\n\r\nOK\r\n", true, false, 0},
+        {2, "\r\n+GTMSELCAR: 65535\r\n\r\nOK\r\n", true, false, 65535}, {2, "+GTMSELCAR: \r\nOK", true, false, 0},
         {2, Bytes("+GTMSELCAR: 1\0002\r\nOK"), true, true, 12},
-        {2, "\r\n+GTASELCAR: 1\r\n\r\nOK\r\n", false, kNoFlag, kNoValue},
-        {3, "\r\n+GTASELCAR: 1\r\n\r\nOK\r\n", true, true, kNoValue},
-        {3, "\r\n+GTASELCAR: 2\r\n\r\nOK\r\n", true, false, kNoValue},
-        {3, "\r\n+GTASELCAR: 1\r\n\r\nERROR\r\n", false, kNoFlag, kNoValue},
-        {4, "+GTFDCAR: 1\r\nOK\r\n+GTFDCAR: 2\r\nOK\r\n", true, kNoFlag, 1},
+        {2, "+GTASELCAR: 1\r\nOK\r\n", false, kNoFlag, kNoValue},
+        {3, "+GTASELCAR: 1\r\nOK\r\n", true, true, kNoValue}, {3, "+GTASELCAR: 2\r\nOK\r\n", true, false, kNoValue},
+        {3, "+GTASELCAR: 1\r\nERROR\r\n", false, kNoFlag, kNoValue},
         {4, "\r\nOK\r\n+GTFDCAR: 3\r\n", false, kNoFlag, kNoValue},
+        {4, "+GTFDCAR: 1\r\nOK\r\n+GTFDCAR: 2\r\nOK\r\n", true, kNoFlag, 1},
         {5, "\r\n+GTFDCAR: 3\r\n\r\nOK\r\n", false, kNoFlag, kNoValue},
     };
+    // clang-format on
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.reply.substr(0, 40));
         const CarrierSwitchReading reading = ParseCarrierSwitchReply(Mode(row.mode), row.reply);
-        EXPECT_EQ(reading.accepted, row.accepted);
-        EXPECT_EQ(reading.flag, row.flag);
-        EXPECT_EQ(reading.value, row.value);
+        EXPECT_EQ(std::make_tuple(reading.accepted, reading.flag, reading.value),
+                  std::make_tuple(row.accepted, row.flag, row.value))
+            << row.reply.substr(0, 40);
     }
     const std::string any = AsciiText::UpperCased(AnyBytes());
     for (int mode = 0; mode <= 5; ++mode) ParseCarrierSwitchReply(Mode(mode), any);
-}
-
-TEST(CarrierSwitchReply, SetSucceedsOnAnOkLineAnywhere) {
+    // A set succeeds on an OK line anywhere.
     for (const char* ok : {"\r\nOK\r\n", "AT+GTFDCAR=8\r\r\nOK\r\n", "LOOKOK\r\nMORE"}) {
         EXPECT_TRUE(CarrierSwitchSetSucceeded(ok)) << ok;
     }
@@ -127,104 +106,80 @@ TEST(CarrierSwitchReply, SetSucceedsOnAnOkLineAnywhere) {
 
 TEST(VersionRules, CompareTheRightParts) {
     const VersionKind P = VersionKind::Package, C = VersionKind::Carrier;
-    struct Row {
-        VersionKind kind;
-        std::string current, next, currentPart, newPart;
-        bool differ;
-    } const rows[] = {
+    // clang-format off
+    struct Row { VersionKind kind; std::string current, next, currentPart, newPart; bool differ; } const rows[] = {
         {P, "A1.B2.C3.10.4", "A1.B2.C3.10.5", "10.4", "10.5", true},
         {P, "a1.b2.c3.10.5r", "X.Y.Z.10.5R", "10.5R", "10.5R", false},
-        {P, "A1.B2.C3.010", "A1.B2.C3.10", "010", "10", true},
-        {P, "A1.B2", "C3.B2", "B2", "B2", false},
-        {P, "A1.B2.C3.10.5 ", "A1.B2.C3.10.5", "10.5 ", "10.5", true},
-        {P, "...", "....", "", ".", true},
+        {P, "A1.B2.C3.010", "A1.B2.C3.10", "010", "10", true}, {P, "A1.B2", "C3.B2", "B2", "B2", false},
+        {P, "A1.B2.C3.10.5 ", "A1.B2.C3.10.5", "10.5 ", "10.5", true}, {P, "...", "....", "", ".", true},
         {C, "CarrierX.02", "CARRIERX.02", "CARRIERX.02", "CARRIERX.02", false},
-        {C, "A1.B2.C3.10", "X9.B2.C3.10", "A1.B2.C3.10", "X9.B2.C3.10", true},
-        {C, "X.1", "", "X.1", "", true},
+        {C, "A1.B2.C3.10", "X9.B2.C3.10", "A1.B2.C3.10", "X9.B2.C3.10", true}, {C, "X.1", "", "X.1", "", true},
         {C, "a-z_{}\xE0", "A-Z_[]\xC0", "A-Z_{}\xE0", "A-Z_[]\xC0", true},
     };
+    // clang-format on
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.current + " / " + row.next);
-        const VersionRules::VersionComparison result =
-            VersionRules::CompareVersionTexts(row.kind, row.current, row.next);
-        EXPECT_EQ(result.currentPart, row.currentPart);
-        EXPECT_EQ(result.newPart, row.newPart);
-        EXPECT_EQ(result.differ, row.differ);
+        const VersionComparison result = CompareVersionTexts(row.kind, row.current, row.next);
+        EXPECT_EQ(std::make_tuple(result.currentPart, result.newPart, result.differ),
+                  std::make_tuple(row.currentPart, row.newPart, row.differ))
+            << row.current << " / " << row.next;
     }
     const std::string tail(1 << 20, '7');
-    EXPECT_FALSE(VersionRules::CompareVersionTexts(P, "a.b.c." + tail, "X.Y.Z." + tail).differ);
-    EXPECT_TRUE(VersionRules::CompareVersionTexts(P, "a.b.c." + tail, "X.Y.Z." + tail + "8").differ);
+    EXPECT_FALSE(CompareVersionTexts(P, "a.b.c." + tail, "X.Y.Z." + tail).differ);
+    EXPECT_TRUE(CompareVersionTexts(P, "a.b.c." + tail, "X.Y.Z." + tail + "8").differ);
 }
 
 TEST(VersionRules, DropLeadingFieldsAndSplitReplies) {
-    struct Drop {
-        std::string text;
-        int passes;
-        std::string expected;
-    } const drops[] = {{"A.B.C.D.E", 3, "D.E"},       {"A..B.C", 3, "C"},    {"A.B.C.", 3, ""},
-                       {" a . b . c . d ", 3, " d "}, {"A.B", 1000000, "B"}, {"A.B", 0, "A.B"}};
-    for (const Drop& row : drops) {
-        std::string text = row.text;
-        VersionRules::DropLeadingFields(text, row.passes);
-        EXPECT_EQ(text, row.expected) << row.text;
-    }
-    struct Split {
-        std::string text;
-        Strings segments;
-    } const splits[] = {
-        {"\r\n+VER: 1.2.3\r\n\r\nOK\r\n", {"+VER: 1", "2", "3"}},
-        {"a.b..c.", {"A", "B", "", "C"}},
-        {"\r\n1.2\r\n3.4", {"1", "2\r\n3", "4"}},
-        {"1.2\r\n\r\nok\r\n3.4\r\n\r\nOK\r\n", {"1", "2"}},
-        {"1.2\r\nOK\r\n", {"1", "2OK\r\n"}},
-        {"\r\n\r\nOK\r\n", {}},
+    // clang-format off
+    const std::tuple<std::string, int, std::string> drops[] = {{"A.B.C.D.E", 3, "D.E"}, {"A..B.C", 3, "C"},
+        {"A.B.C.", 3, ""}, {" a . b . c . d ", 3, " d "}, {"A.B", 1000000, "B"}, {"A.B", 0, "A.B"}};
+    const std::pair<std::string, Strings> splits[] = {
+        {"\r\n+VER: 1.2.3\r\n\r\nOK\r\n", {"+VER: 1", "2", "3"}}, {"a.b..c.", {"A", "B", "", "C"}},
+        {"\r\n1.2\r\n3.4", {"1", "2\r\n3", "4"}}, {"1.2\r\n\r\nok\r\n3.4\r\n\r\nOK\r\n", {"1", "2"}},
+        {"1.2\r\nOK\r\n", {"1", "2OK\r\n"}}, {"\r\n\r\nOK\r\n", {}},
     };
-    for (const Split& row : splits) {
+    // clang-format on
+    for (auto [text, passes, expected] : drops) {
+        DropLeadingFields(text, passes);
+        EXPECT_EQ(text, expected);
+    }
+    for (const auto& [text, expected] : splits) {
         Strings segments = {"KEPT"};
-        VersionRules::SplitVersionReply(row.text, segments);
-        Strings expected = {"KEPT"};
-        expected.insert(expected.end(), row.segments.begin(), row.segments.end());
-        EXPECT_EQ(segments, expected) << "appended to what was there: " << row.text;
+        SplitVersionReply(text, segments);
+        segments.erase(segments.begin());  // appended to what was there
+        EXPECT_EQ(segments, expected) << text;
     }
 }
 
 TEST(FlashVersionText, ReduceRepliesAndDecide) {
-    struct Quoted {
-        std::string text, expected;
-    } const quoted[] = {{"x\"a\"b\"c\"y", "a\"b\"c"}, {"v: \"1.2.3\r\nOK", "v: \"1.2.3\r\nOK"}, {"", ""}};
-    for (const Quoted& row : quoted) {
-        std::string text = row.text;
+    for (auto [text, expected] : {std::pair<std::string, std::string>{"x\"a\"b\"c\"y", "a\"b\"c"},
+                                  {"v: \"1.2.3\r\nOK", "v: \"1.2.3\r\nOK"},
+                                  {"", ""}}) {
         FlashVersionText::ExtractQuoted(text);
-        EXPECT_EQ(text, row.expected);
+        EXPECT_EQ(text, expected);
     }
     EXPECT_EQ(FlashVersionText::JoinSegmentsFrom({"A", "B", "1", "", "2"}, 2), "1..2");
     EXPECT_EQ(FlashVersionText::JoinSegmentsFrom({"A", "B"}, 2), "");
     EXPECT_EQ(FlashVersionText::NvmVersionFromSegments("a.b.c.4.e.6.g", {"A", "B", "C", "4", "E", "6", "G"}), "4.6");
     EXPECT_EQ(FlashVersionText::NvmVersionFromSegments("", {}), "");
-    // Any reply bytes go through the reduction without a read out of bounds.
     for (std::string reply : {AnyBytes(), std::string(1 << 20, '"'), std::string(1 << 20, '.'), Bytes("\0\"\0.\0\"")}) {
         Strings segments;
         FlashVersionText::ExtractQuoted(reply);
-        VersionRules::SplitVersionReply(reply, segments);
+        SplitVersionReply(reply, segments);
         FlashVersionText::JoinSegmentsFrom(segments, 3);
         FlashVersionText::NvmVersionFromSegments(reply, segments);
     }
-    struct Decision {
-        std::string modem, modemNew, nvm, nvmNew;
-        bool result, flashModem, flashNvm;
-    } const decisions[] = {
-        {"18.0.5R", "18.0.5r", "c.d", "C.D", true, false, false},
-        {"18.0.5", "18.0.5 ", "7.9", "7.9", true, true, false},
-        {"18.0", "18.0.5", "7.9", "7.90", true, true, true},
-        {"", "18.0.5", "7.9", "7.9", false, false, false},
-        {"18.0.5", "18.0.5", "", "", false, false, false},
-        {"18.0.5", "", "7.9", "", true, true, true},
+    // modem, modemNew, nvm, nvmNew -> Result, FlashModemImage, FlashNVMImage
+    // clang-format off
+    const std::pair<Strings, std::vector<bool>> decisions[] = {
+        {{"18.0.5R", "18.0.5r", "c.d", "C.D"}, {true, false, false}},
+        {{"18.0.5", "18.0.5 ", "7.9", "7.9"}, {true, true, false}},
+        {{"18.0", "18.0.5", "7.9", "7.90"}, {true, true, true}}, {{"", "18.0.5", "7.9", "7.9"}, {false, false, false}},
+        {{"18.0.5", "18.0.5", "", ""}, {false, false, false}}, {{"18.0.5", "", "7.9", ""}, {true, true, true}},
     };
-    for (const Decision& row : decisions) {
-        const FlashDecision decision = FlashVersionText::Decide(row.modem, row.modemNew, row.nvm, row.nvmNew);
-        EXPECT_EQ(decision.Result, row.result) << row.modem << " " << row.nvm;
-        EXPECT_EQ(decision.FlashModemImage, row.flashModem) << row.modem << " " << row.modemNew;
-        EXPECT_EQ(decision.FlashNVMImage, row.flashNvm) << row.nvm << " " << row.nvmNew;
+    // clang-format on
+    for (const auto& [v, expected] : decisions) {
+        const FlashDecision d = FlashVersionText::Decide(v[0], v[1], v[2], v[3]);
+        EXPECT_EQ((std::vector<bool>{d.Result, d.FlashModemImage, d.FlashNVMImage}), expected) << v[0] << " " << v[2];
     }
 }
 

@@ -2,21 +2,35 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "support/TestKit.h"
 #include "tools/win/ScopedHandle.h"
 
+namespace {
+// The export lock taken at once on this thread, if it can be.
+struct ExportLockHold {
+    ScopedHandle lock{::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "Local\\OemLockMutexABcdef")};
+    HeldMutex held{lock && ::WaitForSingleObject(lock.get(), 0) == WAIT_OBJECT_0 ? lock.get() : nullptr};
+};
+}  // namespace
+
 bool ExportLockIsFree() {
-    bool free = false;
     // From a thread of its own: the lock is recursive, so a thread that kept it would take it again.
-    std::thread probe([&] {
-        ScopedHandle lock(::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "Local\\OemLockMutexABcdef"));
-        HeldMutex held(lock && ::WaitForSingleObject(lock.get(), 0) == WAIT_OBJECT_0 ? lock.get() : nullptr);
-        free = held.valid();
+    return std::async(std::launch::async, [] { return ExportLockHold().held.valid(); }).get();
+}
+
+ExportLockHolder::ExportLockHolder() {
+    std::promise<bool> taken;
+    thread_ = std::thread([&taken, letGo = letGo_.get_future()] {
+        const ExportLockHold hold;
+        taken.set_value(hold.held.valid());
+        letGo.wait();
     });
-    probe.join();
-    return free;
+    EXPECT_TRUE(taken.get_future().get()) << "the test holds the export lock";
+}
+
+ExportLockHolder::~ExportLockHolder() {
+    letGo_.set_value();
+    thread_.join();
 }
 
 std::vector<std::string> ReceivedCommands(const SimModem& sim) {

@@ -1,6 +1,5 @@
 #pragma once
-// Oem.dll loaded from beside the test program with LoadLibrary, exports found with
-// GetProcAddress, as the host tool does.
+// Oem.dll loaded from beside the test program and its exports found by name, as the host tool does.
 
 #include <windows.h>
 
@@ -12,14 +11,11 @@
 class OemDll {
 public:
     OemDll() : module_(::LoadLibraryA(Path().c_str())) {}
-
     bool loaded() const { return module_.valid(); }
-
     template <typename Function>
     Function Get(const char* name) const {
         return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module_.get(), name)));
     }
-
     static std::string Path() { return TestFiles::ExecutableFolder() + "Oem.dll"; }
 
 private:

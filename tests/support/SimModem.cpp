@@ -2,12 +2,9 @@
 
 #include "support/TestKit.h"
 
-SimModem::SimModem() {
-    const std::wstring path = RegisteredPath();
-    if (path.empty()) return;
-    module_.reset(::LoadLibraryW(path.c_str()));
+SimModem::SimModem() : module_(::LoadLibraryW(RegisteredPath().c_str())) {
     if (!module_) return;
-    auto get = reinterpret_cast<OemSimGetControlFunction>(
+    const auto get = reinterpret_cast<OemSimGetControlFunction>(
         reinterpret_cast<void*>(::GetProcAddress(module_.get(), "OemSimGetControl")));
     if (get != nullptr) control_ = get();
 }
@@ -25,16 +22,10 @@ bool SimModem::WaitIdle(DWORD timeoutMs) const {
 }
 
 std::wstring SimModem::RegisteredPath() {
-    const wchar_t* key = L"CLSID\\{BDFEE05B-4418-11DD-90ED-001C257CCFF1}\\InprocServer32";
     wchar_t value[MAX_PATH] = {};
     DWORD bytes = sizeof(value);
-    if (::RegGetValueW(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, value, &bytes) != ERROR_SUCCESS) {
-        return std::wstring();
-    }
-    return value;
-}
-
-std::string SimModem::Folder() {
-    const std::wstring path = RegisteredPath();
-    return std::string(path.begin(), path.begin() + (path.rfind(L'\\') + 1));
+    const LSTATUS status =
+        ::RegGetValueW(HKEY_CLASSES_ROOT, L"CLSID\\{BDFEE05B-4418-11DD-90ED-001C257CCFF1}\\InprocServer32", nullptr,
+                       RRF_RT_REG_SZ, nullptr, value, &bytes);
+    return status == ERROR_SUCCESS ? value : std::wstring();
 }

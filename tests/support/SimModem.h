@@ -1,13 +1,11 @@
 #pragma once
 // The simulated modem as a test reaches it: the very DLL that COM loads for the mobile-broadband
-// classes, found by its registered path, and its control export. Also the check that a call
-// of Oem.dll let go of everything it took.
+// classes, found by its registered path, and its control export.
 
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "SimControl.h"
 #include "tools/win/ScopedHandle.h"
@@ -28,7 +26,10 @@ public:
     // InprocServer32 of the interface manager's class; empty when not registered.
     static std::wstring RegisteredPath();
     // The folder of the registered simulator, where its shipped profiles lie.
-    static std::string Folder();
+    static std::string Folder() {
+        const std::wstring path = RegisteredPath();
+        return std::string(path.begin(), path.begin() + (path.rfind(L'\\') + 1));
+    }
 
 private:
     ScopedModule module_;

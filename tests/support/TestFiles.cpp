@@ -5,24 +5,31 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 namespace TestFiles {
 
-std::string ExecutablePath() {
+static std::string ExecutablePath(bool folder) {
     char path[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
+    const std::string text = path;
+    const std::size_t cut = text.rfind('\\') + 1;
+    return folder ? text.substr(0, cut) : text.substr(cut);
 }
 
 std::string ExecutableFolder() {
-    std::string path = ExecutablePath();
-    return path.substr(0, path.rfind('\\') + 1);
+    return ExecutablePath(true);
 }
 
 std::string ExecutableName() {
-    std::string path = ExecutablePath();
-    return path.substr(path.rfind('\\') + 1);
+    return ExecutablePath(false);
+}
+
+std::string CommonAppData() {
+    char path[MAX_PATH] = {};
+    ::SHGetSpecialFolderPathA(nullptr, path, CSIDL_COMMON_APPDATA, FALSE);
+    const std::string folder = path;
+    return folder.empty() || folder.back() != '\\' ? folder + '\\' : folder;
 }
 
 void WriteConfig(const std::string& logLevel, const std::string& logPath) {
@@ -36,36 +43,18 @@ void RemoveConfig() {
     ::DeleteFileA((ExecutableFolder() + "ksconfig.ini").c_str());
 }
 
-ScopedConfig::ScopedConfig(const std::string& logLevel, const std::string& logPath) {
-    WriteConfig(logLevel, logPath);
-}
-
-ScopedConfig::~ScopedConfig() {
-    RemoveConfig();
-}
-
 bool Exists(const std::string& path) {
     return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string ReadAll(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 void RemoveTree(const std::string& folder) {
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
-}
-
-std::string CommonAppData() {
-    char path[MAX_PATH] = {};
-    ::SHGetSpecialFolderPathA(nullptr, path, CSIDL_COMMON_APPDATA, FALSE);
-    std::string folder = path;
-    if (folder.empty() || folder.back() != '\\') folder += '\\';
-    return folder;
 }
 
 }  // namespace TestFiles

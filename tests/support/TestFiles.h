@@ -6,26 +6,22 @@
 
 namespace TestFiles {
 
-std::string ExecutablePath();
 std::string ExecutableFolder();  // with a trailing backslash
 std::string ExecutableName();    // file name only, "x.exe"
+std::string CommonAppData();     // with a trailing backslash
 
 // Replaces the ksconfig.ini beside the test program. Empty values leave their key out.
 void WriteConfig(const std::string& logLevel, const std::string& logPath = std::string());
 void RemoveConfig();
 
-// Writes "[BASE_CONFIG]" with the given keys while alive, removes the file after.
-class ScopedConfig {
-public:
-    explicit ScopedConfig(const std::string& logLevel, const std::string& logPath = std::string());
-    ~ScopedConfig();
-    ScopedConfig(const ScopedConfig&) = delete;
-    ScopedConfig& operator=(const ScopedConfig&) = delete;
+// "[BASE_CONFIG]" with the given level while alive.
+struct ScopedConfig {
+    explicit ScopedConfig(const std::string& logLevel) { WriteConfig(logLevel); }
+    ~ScopedConfig() { RemoveConfig(); }
 };
 
 bool Exists(const std::string& path);
 std::string ReadAll(const std::string& path);  // empty when missing
 void RemoveTree(const std::string& folder);
-std::string CommonAppData();  // with a trailing backslash
 
 }  // namespace TestFiles

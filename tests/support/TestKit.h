@@ -1,6 +1,6 @@
 #pragma once
-// The small tools every test shares: a bounded wait for a condition and a byte string that
-// keeps its NULs. Plain C++, so the native sanitizer build uses them too.
+// A bounded wait for a condition and a byte string that keeps its NULs; plain C++, so the
+// native sanitizer build uses them too.
 
 #include <chrono>
 #include <cstddef>
@@ -11,9 +11,8 @@
 template <typename Ready>
 bool WaitUntil(Ready ready, unsigned timeoutMs) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!ready()) {
+    for (; !ready(); std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
         if (std::chrono::steady_clock::now() >= end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
 }

@@ -1,6 +1,5 @@
 #pragma once
-// Tool objects from the factory, owned as the library's consumers own them: ended through
-// their interface's Release.
+// Tool objects from the factory, ended through their interface's Release as consumers end them.
 
 #include <memory>
 
@@ -13,7 +12,6 @@ struct ToolReleaser {
         tool->Release();
     }
 };
-
 template <typename Tool>
 using ToolPtr = std::unique_ptr<Tool, ToolReleaser>;
 
