@@ -81,7 +81,7 @@ TEST(AtText, SplitAndGetBetween) {
         std::string text, head, tail, expected;
     } const betweens[] = {
         {"\r\n+GTCURCAR: 5\r\n\r\nOK\r\n", "+GTCURCAR:", "\r\n", " 5"}, {"\r\n+GTCURCAR: 5", "+GTCURCAR:", "\r\n", ""},
-        {"+GTCURCAR: 5\r\n", "+GTCURCAR:", ":", ""},                   {"; +X:1;", "+X:", ";", "1"},
+        {"+GTCURCAR: 5:\r\n", "+GTCURCAR:", ":", ""},                  {"; +X:1;", "+X:", ";", "1"},
         {"+X:1;+X:2;", "+X:", ";", "1"}, {"abc", "+X:", ";", ""}, {"abc", "", "c", "ab"}, {"+X: 1", "+X:", "", ""},
         {Bytes("H\0a\0T"), "H", "T", Bytes("\0a\0")},
     };
