@@ -3,9 +3,7 @@
 # the modem, then the report page of the capture equals the original's, and a capture of the
 # replay holds the same replies byte for byte. Each run starts from the profile's own state.
 # usage: capture-replay.sh PREFIX OEMHOST WORK_DIR PROFILE...
-prefix=$1
-host=$2
-work=$3
+prefix=$1 host=$2 work=$3
 shift 3
 fail() {
   printf "FAILED: %s\n" "$*"
