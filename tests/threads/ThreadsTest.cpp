@@ -132,9 +132,9 @@ TEST(ThreadPools, BusyPoolGrowsByOneElseAFreedWorkerTakesTheJob) {
 
 // Jobs run one at a time in posting order; a throwing job is released and the queue goes on; a
 // job posted from a running job goes to the back. Stop lets the running job finish and releases
-// the waiting ones unrun.
+// the waiting ones unrun. More jobs wait than the small job limit counts: each still runs.
 TEST(ThreadQueue, RunsJobsInPostingOrderAndStopReleasesTheWaitingUnrun) {
-    Queue queue(MakeTool<IThreadQueue>(ToolIds::IThreadQueue).release());
+    Queue queue(new CThreadQueue(2));
     std::string order;  // written by the one worker only
     Event gate(Event::ResetMode::Manual), lastGate(Event::ResetMode::Manual);
     ProbeJob waiting, d, c([&] { order += 'C'; }), last([&] { lastGate.Wait(10000); });
@@ -164,8 +164,7 @@ class Flood : public ::testing::TestWithParam<bool> {};  // true: the queue
 TEST_P(Flood, EveryJobIsHandledExactlyOnce) {
     constexpr int kPosters = 4, kJobsPerPoster = 5000, kJobs = kPosters * kJobsPerPoster;
     const bool isQueue = GetParam();
-    // The queue's small job limit has posts outrun its worker's wake-ups.
-    Queue queue(isQueue ? new CThreadQueue(4) : nullptr);
+    Queue queue(isQueue ? MakeTool<IThreadQueue>(ToolIds::IThreadQueue).release() : nullptr);
     Pool pool(isQueue ? nullptr : MakeTool<IThreadPools>(ToolIds::IThreadPools).release());
     ASSERT_EQ(isQueue ? queue->Start() : pool->Start(), TRUE);
     std::deque<ProbeJob> jobs(kJobs + kJobs / 16);  // posted by the posters, then by every 16th job
