@@ -118,6 +118,7 @@ TEST(ThreadPools, BusyPoolGrowsByOneElseAFreedWorkerTakesTheJob) {
     EXPECT_EQ(first.count(busy.jobs.back().thread), 0u) << "the extra job ran on a new worker";
 
     EXPECT_EQ(pool->PostJob(&freed), TRUE);
+    EXPECT_FALSE(WaitUntil([&] { return freed.runs == 1; }, 100)) << "the job waits for a worker";
     busy.gates[2].Set();
     ASSERT_TRUE(WaitUntil([&] { return freed.releases == 1; }, 10000));
     EXPECT_EQ(freed.thread, busy.jobs[2].thread);
