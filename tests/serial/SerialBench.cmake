@@ -10,12 +10,11 @@ set(SERIAL_BENCH_STATE ${CMAKE_BINARY_DIR}/tests/serial_tests/responder)
 set(SERIAL_RESPONDER ${CMAKE_CURRENT_LIST_DIR}/at_responder.py)
 
 add_test(NAME serial_bench_start
-  COMMAND python3 ${SERIAL_RESPONDER} start --state ${SERIAL_BENCH_STATE} --prefix ${OEM_WINEPREFIX}
-          --port ${SERIAL_BENCH_PORT}
-          --port ${SERIAL_OTHER_PORT},${SERIAL_SEVEN_DIGIT_PORT},${SERIAL_EIGHT_DIGIT_PORT},${SERIAL_CUT_EIGHT_DIGIT_PORT}
-          --null ${SERIAL_NULL_PORT} --absent ${SERIAL_MISSING_PORT} --lifetime 900)
+  COMMAND python3 ${SERIAL_RESPONDER} start ${SERIAL_BENCH_STATE} ${OEM_WINEPREFIX} 900 ${SERIAL_BENCH_PORT}
+          ${SERIAL_OTHER_PORT},${SERIAL_SEVEN_DIGIT_PORT},${SERIAL_EIGHT_DIGIT_PORT},${SERIAL_CUT_EIGHT_DIGIT_PORT}
+          null=${SERIAL_NULL_PORT} absent=${SERIAL_MISSING_PORT})
 set_tests_properties(serial_bench_start PROPERTIES FIXTURES_SETUP serial_bench FIXTURES_REQUIRED wine TIMEOUT 30)
-add_test(NAME serial_bench_stop COMMAND python3 ${SERIAL_RESPONDER} stop --state ${SERIAL_BENCH_STATE})
+add_test(NAME serial_bench_stop COMMAND python3 ${SERIAL_RESPONDER} stop ${SERIAL_BENCH_STATE})
 set_tests_properties(serial_bench_stop PROPERTIES FIXTURES_CLEANUP serial_bench TIMEOUT 30)
 
 oem_wine_test(serial_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/SerialPortTest.cpp)
