@@ -21,12 +21,11 @@ public:
     void SetLevel(const std::string& logLevel) { TestFiles::WriteConfig(logLevel, name_); }
     std::string Folder() const { return TestFiles::CommonAppData() + name_ + "\\"; }
     std::string ModuleLogPath() const { return Folder() + "logs\\" + TestFiles::ExecutableName() + "Ex.log"; }
+    std::string SharedLogPath() const { return Folder() + "logs\\" + TestFiles::ExecutableName() + ".log"; }
 
     // The messages of a log file in order, split at CR LF: a message's later lines have no prefix.
     std::vector<std::string> ModuleMessages() const { return Messages(ModuleLogPath()); }
-    std::vector<std::string> SharedMessages() const {
-        return Messages(Folder() + "logs\\" + TestFiles::ExecutableName() + ".log");
-    }
+    std::vector<std::string> SharedMessages() const { return Messages(SharedLogPath()); }
     static std::vector<LogLineText> ParseLines(const std::string& content);
     static std::vector<std::string> Messages(const std::string& path);
     // The entries messages leave once written: each ends in a line feed, and each one lands as CR LF.
