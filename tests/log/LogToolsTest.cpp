@@ -8,8 +8,7 @@
 #include <vector>
 
 #include "support/LogFiles.h"
-#include "support/RowName.h"
-#include "support/TestFiles.h"
+#include "support/TestKit.h"
 #include "support/ToolObjects.h"
 #include "tools/ToolIds.h"
 #include "tools/log/CInstallLog.h"

@@ -1,16 +1,34 @@
 #include "support/LogFiles.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <regex>
 
-TestLogFolder::TestLogFolder(const std::string& logLevel, const std::string& folderName) : name_(folderName) {
-    TestFiles::RemoveTree(Folder());
-    SetLevel(logLevel);
+std::string TestFiles::ExecutablePath(bool folderOnly) {
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    const std::string text = path;
+    return folderOnly ? text.substr(0, text.rfind('\\') + 1) : text.substr(text.rfind('\\') + 1);
 }
 
-TestLogFolder::~TestLogFolder() {
-    TestFiles::RemoveConfig();
-    TestFiles::RemoveTree(Folder());
+std::string TestFiles::CommonAppData() {
+    char path[MAX_PATH] = {};
+    ::SHGetSpecialFolderPathA(nullptr, path, CSIDL_COMMON_APPDATA, FALSE);
+    return std::string(path) + '\\';
+}
+
+void TestFiles::WriteConfig(const std::string& logLevel, const std::string& logPath) {
+    std::ofstream ini(ExecutableFolder() + "ksconfig.ini", std::ios::trunc);
+    ini << "[BASE_CONFIG]\n" << (logLevel.empty() ? "" : "LOG_LV=" + logLevel + "\n");
+    ini << (logPath.empty() ? "" : "LOG_PATH=" + logPath + "\n");
+}
+
+std::string TestFiles::ReadAll(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 std::vector<LogLineText> TestLogFolder::ParseLines(const std::string& content) {
@@ -26,16 +44,14 @@ std::vector<LogLineText> TestLogFolder::ParseLines(const std::string& content) {
     return lines;
 }
 
-std::vector<std::string> TestLogFolder::Messages(const std::string& path) {
+std::vector<std::string> TestLogFolder::MessagesIn(const std::string& content) {
     std::vector<std::string> messages;
-    for (const LogLineText& line : ParseLines(TestFiles::ReadAll(path))) messages.push_back(line.message);
+    for (const LogLineText& line : ParseLines(content)) messages.push_back(line.message);
     return messages;
 }
 
 std::vector<std::string> TestLogFolder::AsWritten(const std::vector<std::string>& messages) {
     std::string content;
     for (const std::string& message : messages) content += std::regex_replace(message + "\n", std::regex("\n"), "\r\n");
-    std::vector<std::string> entries;
-    for (const LogLineText& line : ParseLines(content)) entries.push_back(line.message);
-    return entries;
+    return MessagesIn(content);
 }
