@@ -11,7 +11,7 @@
 #include <string>
 
 #include "Oem.h"
-#include "support/SimModem.h"
+#include "support/HostKit.h"
 
 namespace {
 

@@ -15,9 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/LogFiles.h"
-#include "support/SimModem.h"
-#include "support/TestKit.h"
+#include "support/HostKit.h"
 
 namespace {
 

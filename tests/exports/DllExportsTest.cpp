@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <future>
 
-#include "support/SimModem.h"
+#include "support/HostKit.h"
 
 namespace {
 

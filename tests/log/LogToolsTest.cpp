@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/LogFiles.h"
+#include "support/HostKit.h"
 #include "support/TestKit.h"
 #include "support/ToolObjects.h"
 #include "tools/ToolIds.h"

@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/LogFiles.h"
-#include "support/SimModem.h"
+#include "support/HostKit.h"
 #include "support/TestKit.h"
 #include "support/ToolObjects.h"
 #include "tools/ToolIds.h"
@@ -62,7 +61,7 @@ protected:
     }
     // Every sink disconnected by its channel and every COM reference given back.
     void TearDown() override {
-        EXPECT_TRUE(WaitUntil([&] { return sim->CompletionsInFlight() == 0; }, 10000));
+        EXPECT_TRUE(sim.WaitIdle(10000));
         EXPECT_EQ(sim->AdvisedSinks(), 0);
         EXPECT_EQ(sim->Unadvises(), sim->Advises());
         EXPECT_TRUE(WaitUntil([&] { return sim->LiveObjects() == 0; }, 2000)) << sim->LiveObjects();
@@ -198,7 +197,7 @@ TEST_F(ChannelTest, UnloadAfterAnExportGaveUpOnALateCompletion) {
         EXPECT_EQ(carrierId(), -1);
     }
     EXPECT_EQ(::GetModuleHandleW(L"Oem.dll"), nullptr) << "unloaded";
-    ASSERT_TRUE(WaitUntil([&] { return sim->CompletionsInFlight() == 0; }, 15000));
+    ASSERT_TRUE(sim.WaitIdle(15000));
     holder.reset();
     const std::vector<std::string> lines = log.SharedMessages();
     EXPECT_EQ(Starting(lines, kCalled), 2) << "delivered to both sinks";

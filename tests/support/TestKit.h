@@ -1,8 +1,6 @@
 #pragma once
 // No Windows header here: the native sanitizer build uses these too.
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstddef>
 #include <string>
@@ -22,6 +20,11 @@ template <std::size_t N>
 std::string Bytes(const char (&text)[N]) {
     return std::string(text, N - 1);
 }
+
+namespace testing {
+template <class ParamType>
+struct TestParamInfo;
+}  // namespace testing
 
 template <typename Row>
 std::string RowName(const ::testing::TestParamInfo<Row>& info) {
