@@ -1,7 +1,6 @@
-// The fault soak: calls of all six exports of the shipped Oem.dll, in mixed modes, against the
-// simulated modem with a fault chosen at random per call; a few calls get a fault that waits out
-// one of the DLL's waits. After each call the answer is the failure value or the right one and
-// nothing is held; every fifty calls the process holds no more handles than after the first fifty.
+// The six exports of the shipped Oem.dll against the simulated modem with a random fault per call,
+// a few of them waiting out a wait of the DLL: each answer is the failure value or the right one,
+// nothing is held after a call, and the handle count stays that of the first fifty calls.
 // usage: fault_soak.exe [CALLS [SEED]]   (250 calls and a seed from the clock by default)
 #include <gtest/gtest.h>
 
@@ -11,18 +10,13 @@
 #include <random>
 #include <string>
 
-#include "support/NothingHeld.h"
-#include "support/OemDll.h"
-#include "support/TestKit.h"
+#include "Oem.h"
+#include "support/HostKit.h"
 
 namespace {
 
 int gCalls = 250;
 std::uint32_t gSeed = 0;
-
-struct FlashDecision {
-    bool Result, FlashModemImage, FlashNVMImage;
-};
 
 using F = SimFault;
 // Faults answered at once, and those that wait out the session or the reply wait.
@@ -47,7 +41,6 @@ int HandleCount() {
 TEST(FaultSoak, EveryAnswerRightOrFailedAndNothingHeld) {
     ASSERT_TRUE(::SetEnvironmentVariableA("OEMSIM_STATE", (TestFiles::ExecutableFolder() + "modem-state.txt").c_str()));
     SimModem sim;
-    ASSERT_TRUE(sim.loaded()) << "the simulated modem is not registered in this prefix";
     OemDll dll;
     const auto carrierId = dll.Get<std::int32_t (*)()>("OEM_GetCurrentCarrierID");
     const auto getSwitch = dll.Get<int (*)(std::int32_t, std::int32_t*, bool*)>("OEM_GetCarrierSwitch");
@@ -56,7 +49,7 @@ TEST(FaultSoak, EveryAnswerRightOrFailedAndNothingHeld) {
     const auto carrier =
         dll.Get<bool (*)(void*, const char*, const char*)>("OEM_Check_If_UpdateCurrentCarrierInPackage");
     const auto flash = dll.Get<FlashDecision (*)(const char*, const char*)>("OEM_Check_If_FlashCurrentCarrier");
-    ASSERT_TRUE(carrierId && getSwitch && setSwitch && package && carrier && flash);
+    ASSERT_TRUE(sim.loaded() && carrierId && getSwitch && setSwitch && package && carrier && flash);
 
     std::printf("fault soak: %d calls, seed %u (replay: fault_soak.exe %d %u)\n", gCalls, gSeed, gCalls, gSeed);
     std::mt19937 random(gSeed);

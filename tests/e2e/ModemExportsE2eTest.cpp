@@ -1,7 +1,6 @@
-// The four exports that talk to the modem, in the shipped Oem.dll against the simulated modem
-// reached through COM: one table per export. Each row checks the answer, the outputs written or
-// left alone, the bytes the modem received, the module log at two levels, and that the call let go
-// of everything; a completion late but in time finds the export lock held while it is in flight.
+// The exports that talk to the modem, in the shipped Oem.dll against the simulated modem through COM.
+// Each row checks the answer, the outputs, the bytes sent, the module log at two levels, and that
+// the call let go of everything; a completion late but in time finds the export lock held.
 #include <gtest/gtest.h>
 
 #include <objbase.h>
@@ -16,10 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/LogFiles.h"
-#include "support/NothingHeld.h"
-#include "support/OemDll.h"
-#include "support/TestKit.h"
+#include "support/HostKit.h"
 
 namespace {
 
@@ -43,12 +39,8 @@ struct Modem {
     const char* profile = nullptr;   // a shipped profile beside the simulator instead of the default
     bool staCaller = false;          // called from a single-threaded apartment: the channel cannot open
 };
-Modem Reply(const std::string& command, const std::string& reply) {
-    return Modem{SimFault::None, 0, {{command, reply}}};
-}
-Modem Fault(SimFault fault, std::uint32_t delayMs = 0) {
-    return Modem{fault, delayMs};
-}
+const auto Reply = [](const std::string& command, const std::string& r) { return Modem{{}, 0, {{command, r}}}; };
+const auto Fault = [](SimFault fault, std::uint32_t delayMs = 0) { return Modem{fault, delayMs}; };
 
 // The expected messages in order among the written ones, others between them allowed.
 void ExpectInOrder(const Strings& messages, const Strings& expected) {
@@ -62,9 +54,8 @@ void ExpectInOrder(const Strings& messages, const Strings& expected) {
 class ModemExports : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(kStateFileNamed);
-        ASSERT_TRUE(sim.loaded()) << "the simulated modem is not registered in this prefix";
-        ASSERT_TRUE(dll.loaded()) << OemDll::Path();
+        ASSERT_TRUE(kStateFileNamed && dll.loaded() && sim.loaded())
+            << "simulator unregistered or no " << OemDll::Path();
     }
 
     // Runs call on a reset modem at LOG_LV 2, then at lowLevel unless a completion comes late,
@@ -88,9 +79,7 @@ protected:
                 std::optional<ExportLockHolder> holder;
                 if (channels == 0 && !modem.staCaller) holder.emplace();
                 auto pending = std::async(std::launch::async, [&] {
-                    const HRESULT apartment =
-                        modem.staCaller ? ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) : S_OK;
-                    EXPECT_EQ(apartment, S_OK);
+                    EXPECT_EQ(modem.staCaller ? ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) : S_OK, S_OK);
                     const std::string result = call();
                     if (modem.staCaller) ::CoUninitialize();
                     return result;
@@ -105,9 +94,8 @@ protected:
             EXPECT_EQ(ReceivedCommands(sim), reaches ? sent : Strings());
             ExpectNothingHeld(sim, channels);
             Strings expected;
-            for (const std::string& line : lines) {
+            for (const std::string& line : lines)
                 if (line[0] <= level) expected.push_back(line.substr(1));
-            }
             expected = TestLogFolder::AsWritten(expected);
             if (level == '2') {
                 ExpectInOrder(log.ModuleMessages(), expected);
@@ -121,9 +109,8 @@ protected:
     void Prepare(const Modem& modem) {
         sim->Reset();
         EXPECT_TRUE(!modem.profile || sim->LoadProfile((SimModem::Folder() + modem.profile).c_str()));
-        for (const auto& [command, reply] : modem.replies) {
+        for (const auto& [command, reply] : modem.replies)
             sim->SetReply(command.data(), command.size(), reply.data(), reply.size());
-        }
         const std::string& failed = modem.failedCommand;
         if (!failed.empty()) sim->SetCommandFault(failed.data(), failed.size(), SimFault::SetCommandFails);
         sim->SetFault(modem.fault);
@@ -135,14 +122,11 @@ protected:
     char lowLevel = '0';
 };
 
-// ---- OEM_GetCurrentCarrierID, OEM_GetCarrierSwitch, OEM_SetCarrierSwitch ----
-
-const std::string kIdCommand = "AT+GTCURCAR?\r\n";
+const std::string kIdCommand = "AT+GTCURCAR?\r\n", kIdFailed = "0[Error]Execute AT+GTCURCAR? Error.";
 const std::string kIdEnter = "2[Normal] Enter Get Current CarrierId ";
 const std::string kIdOpened = "2[Success] OpenMbimChannel Success.";
 const std::string kIdData = "2[Success]ExecuteCmd Success.Response Data ";
 const std::string kIdData5 = kIdData + "\r\n+GTCURCAR: 5\r\n\r\nOK\r\n";
-const std::string kIdFailed = "0[Error]Execute AT+GTCURCAR? Error.";
 const std::string kIdOut = "2[Normal] Out Get Current CarrierId\r\n\r\n\r\n\r\n";
 const std::string kGetCommand = "2[Success]OEM_GetCarrierSwitch::GetToolObject AT Command ";
 const std::string kGetData = "2[Success]OEM_GetCarrierSwitch::GetToolObject Response data ";
@@ -150,9 +134,9 @@ const std::string kSetCommand = "2[Success]OEM_SetCarrierSwitch::GetToolObject A
 const std::string kSetData = "2[Success]OEM_SetCarrierSwitch::GetToolObject Response data ";
 const std::string kLock = "AT+GTLOCKCAR?\r\n", kManual = "AT+GTMSELCAR?\r\n", kAuto = "AT+GTASELCAR?\r\n";
 const std::string kLockOn20 = "AT+GTLOCKCAR=1,20\r\n", kDefault8 = "AT+GTFDCAR=8\r\n";
-std::string Refused(std::int32_t mode) {
-    return "0[Error]OEM_SetCarrierSwitch::Mode " + std::to_string(mode) + " Not Supported.";
-}
+const auto Refused = [](int m) {
+    return "0[Error]OEM_SetCarrierSwitch::Mode " + std::to_string(m) + " Not Supported.";
+};
 
 // The carrier id: -1 without a reply, 0 without a carrier field. The carrier switch query: "1
 // value flag" with the mode's outputs written, else "0 - -" with both left as the host set them.
@@ -178,18 +162,10 @@ TEST_F(ModemExports, CarrierIdAndSwitch) {
     const auto Set = [=](std::int32_t mode, std::int32_t value, unsigned char flag) -> Call {
         return [=] { return std::to_string(set(mode, value, flag)); };
     };
-    struct Row {
-        const char* name;
-        Call call;
-        Modem modem;
-        Strings sent;
-        std::string answer;
-        Lines lines;
-    };
-    Modem sta;
-    sta.staCaller = true;
+    const Modem sta{{}, 0, {}, {}, nullptr, true};
     // The modem's factory state: carrier 5, lock off naming 5, no manual carrier, automatic on, default 3.
     // clang-format off
+    struct Row { const char* name; Call call; Modem modem; Strings sent; std::string answer; Lines lines; };
     const Row rows[] = {
         {"IdFromTheModem", Id, {}, {kIdCommand}, "5", {kIdEnter, kIdOpened, kIdData5, kIdOut}},
         {"IdLowerCase", Id, Reply(kIdCommand, "\r\n+gtcurcar: 7\r\n\r\nok\r\n"), {kIdCommand}, "7",
@@ -237,48 +213,34 @@ TEST_F(ModemExports, CarrierIdAndSwitch) {
     for (const Row& row : rows) EXPECT_EQ(Run(row.name, row.modem, row.sent, row.lines, row.call), row.answer);
 }
 
-// ---- OEM_Check_If_FlashCurrentCarrier: three bytes through the caller's record ----
-
-const std::string kFwQuery = " AT+GTMCFWVER?\r\n";
-const std::string kAti8 = "ati8\r\n";
-const std::string kNvmQuery = "AT+GTCUSTPACKVER?\r\n";
-const std::string kError = "\r\nERROR\r\n";
+const std::string kFwQuery = " AT+GTMCFWVER?\r\n", kAti8 = "ati8\r\n", kNvmQuery = "AT+GTCUSTPACKVER?\r\n";
+const std::string kError = "\r\nERROR\r\n", kNvmFailed = "2[Error]ExecuteCmd GTCUSTPACKVER Error.";
 const std::string kFwData = "2[Success]ExecuteCmd AT+GTMCFWVER done. Response Data is: ";
 const std::string kFwFailed = "2[Error]ExecuteCmd AT+GTMCFWVER Error.";
-const std::string kNvmFailed = "2[Error]ExecuteCmd GTCUSTPACKVER Error.";
 std::string FwCompared(const std::string& modem, const std::string& next, bool old = false) {
     return old ? "2FWImage(old) comparing str_modemVersion part is:" + modem + ", str_modemVersionNew part is:" + next
                : "2FWImage comparing str_modemVersion part is:" + modem + " , str_modemVersionNew part is:" + next;
 }
-std::string NvmCompared(const std::string& modem, const std::string& next) {
+const auto NvmCompared = [](const std::string& modem, const std::string& next) {
     return "2CustPack comparing str_nvmVersion part is:" + modem + "  ,str_nvmVersionNew part is:" + next;
-}
-std::string Segments(int count) {
-    return "2CustPack version contains " + std::to_string(count) + " segments";
-}
-Modem Nvm(const std::string& version) {
-    return Reply(kNvmQuery, "\r\n+GTCUSTPACKVER: \"" + version + "\"\r\n\r\nOK\r\n");
-}
-Modem Failing(const std::string& command, Replies replies = {}) {
-    return Modem{SimFault::None, 0, std::move(replies), command};
-}
+};
+const auto Segments = [](int count) { return "2CustPack version contains " + std::to_string(count) + " segments"; };
+const auto Nvm = [](const std::string& v) {
+    return Reply(kNvmQuery, "\r\n+GTCUSTPACKVER: \"" + v + "\"\r\n\r\nOK\r\n");
+};
+const auto Failing = [](const std::string& command, Replies replies = {}) { return Modem{{}, 0, replies, command}; };
 
 TEST_F(ModemExports, FlashDecision) {
-    struct Row {
-        const char* name;
-        Modem modem;
-        const char *firmware, *nvm;
-        Strings sent;
-        std::vector<unsigned char> record;  // Result, FlashModemImage, FlashNVMImage
-        Lines lines;                        // the head and the result lines are checked for every row
-    };
     const Strings both = {kFwQuery, kNvmQuery}, ati8Path = {kFwQuery, kAti8, kNvmQuery};
     const Modem old{SimFault::None, 0, {}, "", "old-firmware-profile.txt"};
     const char fw[] = "x1.y2.18.0.5";
     // The default modem runs firmware A1.B2.18.0.5 and NVM C1.C2.C3.7.C5.9 (7.9 counts); the
     // older one R470.A1.B2.18.0.4 (from ati8, three leading fields) and 7.9.
     // clang-format off
-    const Row rows[] = {
+    struct Row {  // record: Result, FlashModemImage, FlashNVMImage; the head and result lines are added
+        const char* name; Modem modem; const char *firmware, *nvm; Strings sent; std::vector<unsigned char> record;
+        Lines lines;
+    } const rows[] = {
         {"SameFirmwareTwoFieldsDropped", {}, fw, "7.9", both, {1, 0, 0},
          {"2[Success]OpenMbimChannel Success.", kFwData + "\r\n+GTMCFWVER: \"A1.B2.18.0.5\"\r\n\r\nOK\r\n",
           FwCompared("18.0.5", "18.0.5"),

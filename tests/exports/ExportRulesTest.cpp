@@ -1,6 +1,5 @@
-// The exports' text rules, one table per rule: the carrier commands, the reply parses, the
-// version comparisons and how the flash decision reduces version replies. Replies are given
-// upper-cased, as the exports hand them over; any bytes at all must pass without a stray read.
+// The exports' text rules, one table per rule. Replies are given upper-cased, as the exports hand
+// them over; any bytes at all must pass without a stray read.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -24,9 +23,7 @@ using namespace VersionRules;
 const std::optional<bool> kNoFlag;
 const std::optional<int> kNoValue;
 
-CarrierSwitchMode Mode(int number) {
-    return static_cast<CarrierSwitchMode>(number);
-}
+const auto Mode = [](int number) { return static_cast<CarrierSwitchMode>(number); };
 
 // A megabyte of every byte value.
 std::string AnyBytes() {
@@ -38,14 +35,11 @@ std::string AnyBytes() {
 TEST(CarrierSwitchCommands, EveryModesBytes) {
     // clang-format off
     struct Row { int mode, value; bool flag; std::string query, set; } const rows[] = {
-        {1, INT_MIN, true, "AT+GTLOCKCAR?\r\n", "AT+GTLOCKCAR=1,-2147483648\r\n"},
-        {1, 7, false, "AT+GTLOCKCAR?\r\n", "AT+GTLOCKCAR=0\r\n"},
-        {2, 9, true, "AT+GTMSELCAR?\r\n", "AT+GTMSELCAR=9\r\n"},
-        {2, 9, false, "AT+GTMSELCAR?\r\n", "AT+GTMSELCAR=0\r\n"},
-        {3, 77, false, "AT+GTASELCAR?\r\n", "AT+GTASELCAR=0\r\n"},
-        {3, 0, true, "AT+GTASELCAR?\r\n", "AT+GTASELCAR=1\r\n"}, {4, 8, false, "AT+GTFDCAR?\r\n", "AT+GTFDCAR=8\r\n"},
-        {5, 123, true, "", "AT+GTRSTRCAR\r\n"}, {6, 1, true, "", ""}, {INT_MIN, 0, false, "", ""},
-        {INT_MAX, 0, true, "", ""},
+        {1, INT_MIN, 1, "AT+GTLOCKCAR?\r\n", "AT+GTLOCKCAR=1,-2147483648\r\n"}, {6, 1, 1, "", ""},
+        {1, 7, 0, "AT+GTLOCKCAR?\r\n", "AT+GTLOCKCAR=0\r\n"}, {2, 9, 1, "AT+GTMSELCAR?\r\n", "AT+GTMSELCAR=9\r\n"},
+        {2, 9, 0, "AT+GTMSELCAR?\r\n", "AT+GTMSELCAR=0\r\n"}, {INT_MIN, 0, 0, "", ""}, {INT_MAX, 0, 1, "", ""},
+        {3, 77, 0, "AT+GTASELCAR?\r\n", "AT+GTASELCAR=0\r\n"}, {3, 0, 1, "AT+GTASELCAR?\r\n", "AT+GTASELCAR=1\r\n"},
+        {4, 8, 0, "AT+GTFDCAR?\r\n", "AT+GTFDCAR=8\r\n"}, {5, 123, 1, "", "AT+GTRSTRCAR\r\n"},
     };
     // clang-format on
     for (const Row& row : rows) {
@@ -88,20 +82,17 @@ TEST(CarrierSwitchReply, OnlyTheModesOutputs) {
     };
     // clang-format on
     for (const Row& row : rows) {
-        const CarrierSwitchReading reading = ParseCarrierSwitchReply(Mode(row.mode), row.reply);
-        EXPECT_EQ(std::make_tuple(reading.accepted, reading.flag, reading.value),
-                  std::make_tuple(row.accepted, row.flag, row.value))
+        const CarrierSwitchReading r = ParseCarrierSwitchReply(Mode(row.mode), row.reply);
+        EXPECT_EQ(std::tie(r.accepted, r.flag, r.value), std::tie(row.accepted, row.flag, row.value))
             << row.reply.substr(0, 40);
     }
     const std::string any = AsciiText::UpperCased(AnyBytes());
     for (int mode = 0; mode <= 5; ++mode) ParseCarrierSwitchReply(Mode(mode), any);
     // A set succeeds on an OK line anywhere.
-    for (const char* ok : {"\r\nOK\r\n", "AT+GTFDCAR=8\r\r\nOK\r\n", "LOOKOK\r\nMORE"}) {
+    for (const char* ok : {"\r\nOK\r\n", "AT+GTFDCAR=8\r\r\nOK\r\n", "LOOKOK\r\nMORE"})
         EXPECT_TRUE(CarrierSwitchSetSucceeded(ok)) << ok;
-    }
-    for (const std::string& no : {std::string("\r\nERROR\r\n"), std::string("\r\nOK"), Bytes("OK\0\r\n")}) {
+    for (const std::string& no : {std::string("\r\nERROR\r\n"), std::string("\r\nOK"), Bytes("OK\0\r\n")})
         EXPECT_FALSE(CarrierSwitchSetSucceeded(no)) << no;
-    }
 }
 
 TEST(VersionRules, CompareTheRightParts) {
@@ -118,9 +109,8 @@ TEST(VersionRules, CompareTheRightParts) {
     };
     // clang-format on
     for (const Row& row : rows) {
-        const VersionComparison result = CompareVersionTexts(row.kind, row.current, row.next);
-        EXPECT_EQ(std::make_tuple(result.currentPart, result.newPart, result.differ),
-                  std::make_tuple(row.currentPart, row.newPart, row.differ))
+        const VersionComparison r = CompareVersionTexts(row.kind, row.current, row.next);
+        EXPECT_EQ(std::tie(r.currentPart, r.newPart, r.differ), std::tie(row.currentPart, row.newPart, row.differ))
             << row.current << " / " << row.next;
     }
     const std::string tail(1 << 20, '7');
@@ -138,10 +128,7 @@ TEST(VersionRules, DropLeadingFieldsAndSplitReplies) {
         {"1.2\r\nOK\r\n", {"1", "2OK\r\n"}}, {"\r\n\r\nOK\r\n", {}},
     };
     // clang-format on
-    for (auto [text, passes, expected] : drops) {
-        DropLeadingFields(text, passes);
-        EXPECT_EQ(text, expected);
-    }
+    for (auto [text, passes, expected] : drops) EXPECT_EQ((DropLeadingFields(text, passes), text), expected);
     for (const auto& [text, expected] : splits) {
         Strings segments = {"KEPT"};
         SplitVersionReply(text, segments);
@@ -151,12 +138,10 @@ TEST(VersionRules, DropLeadingFieldsAndSplitReplies) {
 }
 
 TEST(FlashVersionText, ReduceRepliesAndDecide) {
-    for (auto [text, expected] : {std::pair<std::string, std::string>{"x\"a\"b\"c\"y", "a\"b\"c"},
-                                  {"v: \"1.2.3\r\nOK", "v: \"1.2.3\r\nOK"},
-                                  {"", ""}}) {
-        FlashVersionText::ExtractQuoted(text);
-        EXPECT_EQ(text, expected);
-    }
+    using Pair = std::pair<std::string, std::string>;
+    for (auto [text, expected] :
+         {Pair{"x\"a\"b\"c\"y", "a\"b\"c"}, Pair{"v: \"1.2.3\r\nOK", "v: \"1.2.3\r\nOK"}, Pair{}})
+        EXPECT_EQ((FlashVersionText::ExtractQuoted(text), text), expected);
     EXPECT_EQ(FlashVersionText::JoinSegmentsFrom({"A", "B", "1", "", "2"}, 2), "1..2");
     EXPECT_EQ(FlashVersionText::JoinSegmentsFrom({"A", "B"}, 2), "");
     EXPECT_EQ(FlashVersionText::NvmVersionFromSegments("a.b.c.4.e.6.g", {"A", "B", "C", "4", "E", "6", "G"}), "4.6");
@@ -171,10 +156,9 @@ TEST(FlashVersionText, ReduceRepliesAndDecide) {
     // modem, modemNew, nvm, nvmNew -> Result, FlashModemImage, FlashNVMImage
     // clang-format off
     const std::pair<Strings, std::vector<bool>> decisions[] = {
-        {{"18.0.5R", "18.0.5r", "c.d", "C.D"}, {true, false, false}},
-        {{"18.0.5", "18.0.5 ", "7.9", "7.9"}, {true, true, false}},
-        {{"18.0", "18.0.5", "7.9", "7.90"}, {true, true, true}}, {{"", "18.0.5", "7.9", "7.9"}, {false, false, false}},
-        {{"18.0.5", "18.0.5", "", ""}, {false, false, false}}, {{"18.0.5", "", "7.9", ""}, {true, true, true}},
+        {{"18.0.5R", "18.0.5r", "c.d", "C.D"}, {1, 0, 0}}, {{"18.0.5", "18.0.5 ", "7.9", "7.9"}, {1, 1, 0}},
+        {{"18.0", "18.0.5", "7.9", "7.90"}, {1, 1, 1}}, {{"", "18.0.5", "7.9", "7.9"}, {0, 0, 0}},
+        {{"18.0.5", "18.0.5", "", ""}, {0, 0, 0}}, {{"18.0.5", "", "7.9", ""}, {1, 1, 1}},
     };
     // clang-format on
     for (const auto& [v, expected] : decisions) {

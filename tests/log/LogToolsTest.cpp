@@ -7,9 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "support/LogFiles.h"
-#include "support/RowName.h"
-#include "support/TestFiles.h"
+#include "support/HostKit.h"
+#include "support/TestKit.h"
 #include "support/ToolObjects.h"
 #include "tools/ToolIds.h"
 #include "tools/log/CInstallLog.h"

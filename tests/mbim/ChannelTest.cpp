@@ -7,10 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/LogFiles.h"
-#include "support/NothingHeld.h"
-#include "support/OemDll.h"
-#include "support/RowName.h"
+#include "support/HostKit.h"
 #include "support/TestKit.h"
 #include "support/ToolObjects.h"
 #include "tools/ToolIds.h"

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "support/RowName.h"
 #include "support/TestKit.h"
 #include "support/ToolObjects.h"
 #include "tools/ToolIds.h"

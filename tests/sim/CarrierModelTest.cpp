@@ -5,7 +5,7 @@
 #include <string>
 
 #include "CarrierModel.h"
-#include "support/RowName.h"
+#include "support/TestKit.h"
 
 namespace {
 

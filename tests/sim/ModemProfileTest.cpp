@@ -4,7 +4,6 @@
 #include <string>
 
 #include "ModemProfile.h"
-#include "support/RowName.h"
 #include "support/TestKit.h"
 
 namespace {

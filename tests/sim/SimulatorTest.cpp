@@ -8,8 +8,7 @@
 #include <string>
 
 #include "platform/MbnApi.h"
-#include "support/SimModem.h"
-#include "support/TestFiles.h"
+#include "support/HostKit.h"
 #include "support/TestKit.h"
 #include "tools/win/ComObject.h"
 #include "tools/win/ComPtr.h"

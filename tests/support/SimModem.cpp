@@ -24,8 +24,6 @@ bool SimModem::WaitIdle(DWORD timeoutMs) const {
 std::wstring SimModem::RegisteredPath() {
     wchar_t value[MAX_PATH] = {};
     DWORD bytes = sizeof(value);
-    const LSTATUS status =
-        ::RegGetValueW(HKEY_CLASSES_ROOT, L"CLSID\\{BDFEE05B-4418-11DD-90ED-001C257CCFF1}\\InprocServer32", nullptr,
-                       RRF_RT_REG_SZ, nullptr, value, &bytes);
-    return status == ERROR_SUCCESS ? value : std::wstring();
+    const wchar_t key[] = L"CLSID\\{BDFEE05B-4418-11DD-90ED-001C257CCFF1}\\InprocServer32";
+    return ::RegGetValueW(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, value, &bytes) ? L"" : value;
 }

@@ -1,6 +1,5 @@
 #pragma once
-// A bounded wait for a condition and a byte string that keeps its NULs; plain C++, so the
-// native sanitizer build uses them too.
+// No Windows header here: the native sanitizer build uses these too.
 
 #include <chrono>
 #include <cstddef>
@@ -11,9 +10,8 @@
 template <typename Ready>
 bool WaitUntil(Ready ready, unsigned timeoutMs) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (; !ready(); std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
+    for (; !ready(); std::this_thread::sleep_for(std::chrono::milliseconds(2)))
         if (std::chrono::steady_clock::now() >= end) return false;
-    }
     return true;
 }
 
@@ -21,4 +19,14 @@ bool WaitUntil(Ready ready, unsigned timeoutMs) {
 template <std::size_t N>
 std::string Bytes(const char (&text)[N]) {
     return std::string(text, N - 1);
+}
+
+namespace testing {
+template <class ParamType>
+struct TestParamInfo;
+}  // namespace testing
+
+template <typename Row>
+std::string RowName(const ::testing::TestParamInfo<Row>& info) {
+    return info.param.name;
 }
