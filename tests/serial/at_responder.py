@@ -64,23 +64,23 @@ def stop(state):
     remove(*(open(links).read().split() if os.path.exists(links) else []), *marks(state), os.path.join(state, "stop"))
 
 
-def start(state, prefix, lifetime, *specs):
+def start(state, prefix, lifetime, *groups):
     stop(state)  # whatever an interrupted run left behind
-    links = {spec: [os.path.join(prefix, "dosdevices", "com" + n) for n in spec.split("=")[-1].split(",")]
-             for spec in specs}
+    links = {group: [os.path.join(prefix, "dosdevices", "com" + n) for n in group.split("=")[-1].split(",")]
+             for group in groups}
     with open(os.path.join(state, "links"), "w") as f:  # first, so that stop finds every link
         f.write("\n".join(sum(links.values(), [])))
     remove(*sum(links.values(), []))  # the absent ones stay so
-    for path in sum([links[spec] for spec in specs if spec.startswith("null=")], []):
+    for path in sum([links[group] for group in groups if group.startswith("null=")], []):
         os.symlink("/dev/null", path)
-    ports = [spec for spec in specs if "=" not in spec]
-    for spec in ports:
+    ports = [group for group in groups if "=" not in group]
+    for group in ports:
         master, slave = os.openpty()
         tty.setraw(slave)
-        name = "COM" + spec.split(",")[0]
+        name = "COM" + group.split(",")[0]
         with open(os.path.join(state, name + ".log"), "wb") as log:  # detached: own session, no pipes
             subprocess.Popen([sys.executable, os.path.abspath(__file__), "serve", state, name, str(master),
-                              os.ttyname(slave), lifetime] + links[spec], stdin=subprocess.DEVNULL, stdout=log,
+                              os.ttyname(slave), lifetime] + links[group], stdin=subprocess.DEVNULL, stdout=log,
                              stderr=log, pass_fds=(master,), start_new_session=True)
         os.close(master)
         os.close(slave)
