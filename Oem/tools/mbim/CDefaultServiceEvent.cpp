@@ -193,7 +193,15 @@ bool CDefaultServiceEvent::WaitRequestId() {
 bool CDefaultServiceEvent::WaitUnused() {
     const ULONGLONG end = ::GetTickCount64() + waits_.requestIdMs;
     for (;;) {
-        if (References() <= 1) return true;
+        if (References() <= 1) {
+            // The Release that left the count at one may still be waking this wait through the
+            // sink's own event: the sink goes only once that Release is done with it.
+            while (ReleasesUnderway() != 0) {
+                if (::GetTickCount64() >= end) return false;
+                ::SwitchToThread();
+            }
+            return true;
+        }
         const ULONGLONG now = ::GetTickCount64();
         if (now >= end) return false;
         // Without its event the wait cannot be woken: look again a little later.

@@ -42,12 +42,16 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
     ULONG STDMETHODCALLTYPE Release() override {
+        // Counted from before the decrement until this object is touched no more, so that an
+        // owner waiting for the count to fall can tell when a Release has really finished.
+        ++releasesUnderway_;
         const ULONG left = --references_;
         if (left == 0) {
             delete this;
-        } else {
-            static_cast<Derived*>(this)->ReferencesLeft(left);
+            return 0;
         }
+        static_cast<Derived*>(this)->ReferencesLeft(left);
+        --releasesUnderway_;
         return left;
     }
 
@@ -56,6 +60,8 @@ protected:
     // whoever waits for the platform to let go of it).
     void ReferencesLeft(ULONG) {}
     ULONG References() const { return references_.load(); }
+    // Releases that have decremented the count but may still touch this object.
+    ULONG ReleasesUnderway() const { return releasesUnderway_.load(); }
 
     ComObject() = default;
     virtual ~ComObject() = default;
@@ -64,4 +70,5 @@ protected:
 
 private:
     std::atomic<ULONG> references_{1};
+    std::atomic<ULONG> releasesUnderway_{0};
 };
