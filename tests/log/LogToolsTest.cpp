@@ -12,6 +12,7 @@
 #include "support/ToolObjects.h"
 #include "tools/ToolIds.h"
 #include "tools/log/CInstallLog.h"
+#include "tools/win/ScopedHandle.h"
 
 namespace {
 
@@ -49,9 +50,9 @@ TEST_P(LogLevelTest, WritesLinesTheLevelAdmitsAtThatMoment) {
         if (level) ::GetFileAttributesExA(ini.c_str(), GetFileExInfoStandard, &before);
         if (level) folder.SetLevel(step.substr(7, blank - 7));
         if (level && blank != std::string::npos) {  // as a coarse file-system clock leaves it
-            HANDLE file = ::CreateFileA(ini.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-            EXPECT_TRUE(::SetFileTime(file, nullptr, nullptr, &before.ftLastWriteTime));
-            ::CloseHandle(file);
+            const ScopedFileHandle file(
+                ::CreateFileA(ini.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            EXPECT_TRUE(::SetFileTime(file.get(), nullptr, nullptr, &before.ftLastWriteTime));
         } else if (step == "no ini") {
             TestFiles::RemoveConfig();
         } else if (step == "rm folder") {
