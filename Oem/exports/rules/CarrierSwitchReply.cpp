@@ -32,24 +32,18 @@ bool IsSettableCarrierSwitchMode(CarrierSwitchMode mode) {
 }
 
 std::string CarrierSwitchQueryCommand(CarrierSwitchMode mode) {
-    char buffer[kCommandBufferSize] = {};
     switch (mode) {
         case SWITCHINGLOCK:
-            std::snprintf(buffer, sizeof(buffer), "AT+GTLOCKCAR?\r\n");
-            break;
+            return "AT+GTLOCKCAR?\r\n";
         case MANUAL:
-            std::snprintf(buffer, sizeof(buffer), "AT+GTMSELCAR?\r\n");
-            break;
+            return "AT+GTMSELCAR?\r\n";
         case AUTO:
-            std::snprintf(buffer, sizeof(buffer), "AT+GTASELCAR?\r\n");
-            break;
+            return "AT+GTASELCAR?\r\n";
         case FACTORYDEFAULT:
-            std::snprintf(buffer, sizeof(buffer), "AT+GTFDCAR?\r\n");
-            break;
+            return "AT+GTFDCAR?\r\n";
         default:
-            break;
+            return std::string();
     }
-    return std::string(buffer);
 }
 
 std::string CarrierSwitchSetCommand(CarrierSwitchMode mode, std::int32_t value, bool flag) {
