@@ -207,15 +207,18 @@ TEST_F(ChannelTest, UnloadAfterAnExportGaveUpOnALateCompletion) {
     EXPECT_EQ(Starting(lines, kNoId), 2);
 }
 
-// The sink alone, called as the platform's threads would: a stale close is cleared; exactly the
-// array's bytes whatever its lower bound; the failure lines at level 0, the last for a completion
-// after the channel closed the sink, answered at once.
+// The sink alone, called as the platform's threads would: a stale close is cleared; one session
+// completion wakes one wait; exactly the array's bytes whatever its lower bound; the failure lines
+// at level 0, the last for a completion after the channel closed the sink, answered at once.
 TEST(SinkTest, StaleCloseArraysOfAnyLowerBoundAndTheFailureLines) {
     TestLogFolder log{"0", "Sink"};
     std::string reply = kUntouched;
     auto sink = ComPtr<CDefaultServiceEvent>::Adopt(new CDefaultServiceEvent(MbimWaits{300, 300, 200}));
     sink->OnCloseCommandSessionComplete(nullptr, S_OK, 2);
     sink->ResetForCommand();
+    EXPECT_EQ(sink->WaitCommandSession(), static_cast<DWORD>(WAIT_TIMEOUT));
+    sink->OnOpenCommandSessionComplete(nullptr, S_OK, 3);
+    EXPECT_EQ(sink->WaitCommandSession(), WAIT_OBJECT_0);
     EXPECT_EQ(sink->WaitCommandSession(), static_cast<DWORD>(WAIT_TIMEOUT));
     ULONG id = 10;
     for (const auto& [bytes, lower, status] : std::vector<std::tuple<std::string, LONG, HRESULT>>{

@@ -185,9 +185,8 @@ DWORD CDefaultServiceEvent::WaitReply(std::string* response) {
 }
 
 bool CDefaultServiceEvent::WaitRequestId() {
-    const HANDLE events[] = {requestIdEvent_.get(), closing_.get()};
-    const DWORD count = closing_.valid() ? 2 : 1;
-    return ::WaitForMultipleObjects(count, events, FALSE, waits_.requestIdMs) == WAIT_OBJECT_0;
+    if (closing_) return false;
+    return requestIdEvent_.Wait(waits_.requestIdMs) == WAIT_OBJECT_0 && !closing_;
 }
 
 bool CDefaultServiceEvent::WaitUnused() {
@@ -204,7 +203,6 @@ bool CDefaultServiceEvent::WaitUnused() {
         }
         const ULONGLONG now = ::GetTickCount64();
         if (now >= end) return false;
-        // Without its event the wait cannot be woken: look again a little later.
-        if (unused_.Wait(static_cast<DWORD>(end - now)) == WAIT_FAILED) ::Sleep(10);
+        unused_.Wait(static_cast<DWORD>(end - now));
     }
 }

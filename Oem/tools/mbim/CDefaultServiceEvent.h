@@ -7,14 +7,16 @@
 #include "tools/win/ComObject.h"
 #include "tools/win/ComPtr.h"
 #include "tools/win/CriticalSection.h"
-#include "tools/win/Event.h"
+#include "tools/win/LightEvent.h"
 #include "MbimWaits.h"
 #include "platform/MbnApi.h"
 
 // The callback object the channel advises on the device services manager. Platform threads
 // call it; it turns session completions into event signals, collects the reply bytes of the
 // command in flight and delivers a command completion only when its request id is the one the
-// channel stored after SetCommand.
+// channel stored after SetCommand. Its signals are in-process events: only the channel and
+// the callbacks wait on them, and a kernel event would cost a system call for every creation,
+// set, reset and wait of every command.
 //
 // Vtable: IUnknown, the eleven callbacks in the platform's order, then the destructor.
 class CDefaultServiceEvent : public ComObject<CDefaultServiceEvent, IMbnDeviceServicesEvents> {
@@ -64,12 +66,15 @@ public:
     // answers later ones at once. WaitUnused then waits until no callback runs here and the
     // platform holds no reference, for at most the request-id wait that Close cut short; true
     // when only the caller's reference is left.
-    void Close() { closing_.Set(); }
+    void Close() {
+        closing_ = true;
+        requestIdEvent_.Set();
+    }
     bool WaitUnused();
 
 private:
     friend class ComObject<CDefaultServiceEvent, IMbnDeviceServicesEvents>;
-    // Hides the base's: the last outside reference going wakes CloseAndWaitUnused.
+    // Hides the base's: the last outside reference going wakes WaitUnused.
     void ReferencesLeft(ULONG left);
     // A callback's own reference, held for as long as it runs whatever the platform does with
     // the platform's.
@@ -81,14 +86,15 @@ private:
     void MatchAndDeliver(SAFEARRAY* deviceServiceData, HRESULT status, ULONG requestID);
 
     std::string reply_;
-    Event replyEvent_{Event::ResetMode::Auto};
-    Event commandSessionEvent_{Event::ResetMode::Auto};
-    Event dataSessionEvent_{Event::ResetMode::Auto};
-    Event requestIdEvent_{Event::ResetMode::Manual};
+    LightEvent replyEvent_{LightEvent::ResetMode::Auto};
+    LightEvent commandSessionEvent_{LightEvent::ResetMode::Auto};
+    LightEvent dataSessionEvent_{LightEvent::ResetMode::Auto};
+    // Also set by Close, so that a callback waiting for an id wakes and finds closing_.
+    LightEvent requestIdEvent_{LightEvent::ResetMode::Manual};
     // Set once by the channel's Release: a request id will never come.
-    Event closing_{Event::ResetMode::Manual};
+    std::atomic<bool> closing_{false};
     // Signalled when the count falls back to one reference.
-    Event unused_{Event::ResetMode::Auto};
+    LightEvent unused_{LightEvent::ResetMode::Auto};
     ComPtr<IGlobalTools::ILog> log_;
     std::atomic<ULONG> requestId_{0};
     const MbimWaits waits_;
