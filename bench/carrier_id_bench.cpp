@@ -110,9 +110,7 @@ public:
 };
 
 const InterfaceRow<BareSink> BareSink::kInterfaceTable[] = {
-    {&IID_IUnknown, AsInterface<BareSink, IMbnDeviceServicesEvents>},
-    {&IID_MbnDeviceServicesEvents, AsInterface<BareSink, IMbnDeviceServicesEvents>},
-    {nullptr, nullptr}};
+    {&IID_MbnDeviceServicesEvents, AsInterface<BareSink, IMbnDeviceServicesEvents>}, {nullptr, nullptr}};
 
 // "AT+GTCURCAR?" with the platform calls the export makes and nothing else: no lock, no log,
 // no error handling beyond stopping. True when the reply names carrier 5.

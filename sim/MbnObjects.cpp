@@ -283,27 +283,16 @@ public:
 };
 
 const InterfaceRow<MbnInterface> MbnInterface::kInterfaceTable[] = {
-    {&IID_IUnknown, AsInterface<MbnInterface, IMbnInterface>},
-    {&IID_MbnInterface, AsInterface<MbnInterface, IMbnInterface>},
-    {}};
+    {&IID_MbnInterface, AsInterface<MbnInterface, IMbnInterface>}, {}};
 const InterfaceRow<InterfaceManager> InterfaceManager::kInterfaceTable[] = {
-    {&IID_IUnknown, AsInterface<InterfaceManager, IMbnInterfaceManager>},
-    {&IID_MbnInterfaceManager, AsInterface<InterfaceManager, IMbnInterfaceManager>},
-    {}};
+    {&IID_MbnInterfaceManager, AsInterface<InterfaceManager, IMbnInterfaceManager>}, {}};
 const InterfaceRow<DeviceService> DeviceService::kInterfaceTable[] = {
-    {&IID_IUnknown, AsInterface<DeviceService, IMbnDeviceService>},
-    {&IID_MbnDeviceService, AsInterface<DeviceService, IMbnDeviceService>},
-    {}};
+    {&IID_MbnDeviceService, AsInterface<DeviceService, IMbnDeviceService>}, {}};
 const InterfaceRow<DeviceServicesContext> DeviceServicesContext::kInterfaceTable[] = {
-    {&IID_IUnknown, AsInterface<DeviceServicesContext, IMbnDeviceServicesContext>},
-    {&IID_MbnDeviceServicesContext, AsInterface<DeviceServicesContext, IMbnDeviceServicesContext>},
-    {}};
+    {&IID_MbnDeviceServicesContext, AsInterface<DeviceServicesContext, IMbnDeviceServicesContext>}, {}};
 const InterfaceRow<EventsConnectionPoint> EventsConnectionPoint::kInterfaceTable[] = {
-    {&IID_IUnknown, AsInterface<EventsConnectionPoint, IConnectionPoint>},
-    {&IID_IConnectionPoint, AsInterface<EventsConnectionPoint, IConnectionPoint>},
-    {}};
+    {&IID_IConnectionPoint, AsInterface<EventsConnectionPoint, IConnectionPoint>}, {}};
 const InterfaceRow<DeviceServicesManager> DeviceServicesManager::kInterfaceTable[] = {
-    {&IID_IUnknown, AsInterface<DeviceServicesManager, IMbnDeviceServicesManager>},
     {&IID_MbnDeviceServicesManager, AsInterface<DeviceServicesManager, IMbnDeviceServicesManager>},
     {&IID_IConnectionPointContainer, AsInterface<DeviceServicesManager, IConnectionPointContainer>},
     {}};

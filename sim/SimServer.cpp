@@ -49,9 +49,7 @@ private:
 };
 
 const InterfaceRow<ClassFactory> ClassFactory::kInterfaceTable[] = {
-    {&IID_IUnknown, AsInterface<ClassFactory, IClassFactory>},
-    {&IID_IClassFactory, AsInterface<ClassFactory, IClassFactory>},
-    {}};
+    {&IID_IClassFactory, AsInterface<ClassFactory, IClassFactory>}, {}};
 
 struct ServedClass {
     const CLSID* clsid;

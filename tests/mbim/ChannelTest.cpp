@@ -207,13 +207,24 @@ TEST_F(ChannelTest, UnloadAfterAnExportGaveUpOnALateCompletion) {
     EXPECT_EQ(Starting(lines, kNoId), 2);
 }
 
-// The sink alone, called as the platform's threads would: a stale close is cleared; one session
-// completion wakes one wait; exactly the array's bytes whatever its lower bound; the failure lines
-// at level 0, the last for a completion after the channel closed the sink, answered at once.
+// The sink alone, called as the platform's threads would: its two interfaces are one object; a
+// stale close is cleared; one session completion wakes one wait; exactly the array's bytes whatever
+// its lower bound; the failure lines at level 0, the last for a completion after the channel
+// closed the sink, answered at once.
 TEST(SinkTest, StaleCloseArraysOfAnyLowerBoundAndTheFailureLines) {
     TestLogFolder log{"0", "Sink"};
     std::string reply = kUntouched;
     auto sink = ComPtr<CDefaultServiceEvent>::Adopt(new CDefaultServiceEvent(MbimWaits{300, 300, 200}));
+    ComPtr<IUnknown> identity;
+    ComPtr<IUnknown> events;
+    void* other = sink.get();
+    EXPECT_EQ(sink->QueryInterface(IID_IUnknown, identity.put_void()), S_OK);
+    EXPECT_EQ(sink->QueryInterface(IID_MbnDeviceServicesEvents, events.put_void()), S_OK);
+    EXPECT_EQ(identity.get(), events.get());
+    EXPECT_EQ(sink->QueryInterface(IID_IConnectionPoint, &other), E_NOINTERFACE);
+    EXPECT_EQ(other, nullptr);
+    identity.reset();
+    events.reset();
     sink->OnCloseCommandSessionComplete(nullptr, S_OK, 2);
     sink->ResetForCommand();
     EXPECT_EQ(sink->WaitCommandSession(), static_cast<DWORD>(WAIT_TIMEOUT));

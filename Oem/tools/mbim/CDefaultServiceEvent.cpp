@@ -18,9 +18,7 @@ void TouchServiceId(IMbnDeviceService* deviceService) {
 }  // namespace
 
 const InterfaceRow<CDefaultServiceEvent> CDefaultServiceEvent::kInterfaceTable[] = {
-    {&IID_IUnknown, AsInterface<CDefaultServiceEvent, IMbnDeviceServicesEvents>},
-    {&IID_MbnDeviceServicesEvents, AsInterface<CDefaultServiceEvent, IMbnDeviceServicesEvents>},
-    {nullptr, nullptr}};
+    {&IID_MbnDeviceServicesEvents, AsInterface<CDefaultServiceEvent, IMbnDeviceServicesEvents>}, {nullptr, nullptr}};
 
 CDefaultServiceEvent::CDefaultServiceEvent(const MbimWaits& waits)
     : log_(ComPtr<IGlobalTools::ILog>::Adopt(GetSharedLog())), waits_(waits) {}

@@ -3,10 +3,10 @@
 // platform object, a class factory): an atomic reference count that starts at 1 (the creation
 // reference, taken over with ComPtr::Adopt) and a QueryInterface driven by a table.
 //
-// Derived names its interfaces in a static table, ended by an empty row:
+// Derived names its interfaces in a static table, ended by an empty row; IUnknown is the first
+// row's interface unless a row names it:
 //   static const InterfaceRow<Derived> kInterfaceTable[];
-//   const InterfaceRow<Derived> Derived::kInterfaceTable[] = {
-//       {&IID_IUnknown, AsInterface<Derived, IFoo>}, {&IID_Foo, AsInterface<Derived, IFoo>}, {}};
+//   const InterfaceRow<Derived> Derived::kInterfaceTable[] = {{&IID_Foo, AsInterface<Derived, IFoo>}, {}};
 
 #include <unknwn.h>
 
@@ -30,15 +30,16 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (out == nullptr) return E_POINTER;
         *out = nullptr;
-        for (const InterfaceRow<Derived>* row = Derived::kInterfaceTable; row->iid != nullptr; ++row) {
-            if (::IsEqualIID(iid, *row->iid)) {
-                IUnknown* found = row->cast(static_cast<Derived*>(this));
-                found->AddRef();
-                *out = found;
-                return S_OK;
-            }
+        const InterfaceRow<Derived>* row = Derived::kInterfaceTable;
+        while (row->iid != nullptr && !::IsEqualIID(iid, *row->iid)) ++row;
+        if (row->iid == nullptr) {
+            if (!::IsEqualIID(iid, IID_IUnknown)) return E_NOINTERFACE;
+            row = Derived::kInterfaceTable;
         }
-        return E_NOINTERFACE;
+        IUnknown* found = row->cast(static_cast<Derived*>(this));
+        found->AddRef();
+        *out = found;
+        return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
     ULONG STDMETHODCALLTYPE Release() override {
