@@ -230,15 +230,10 @@ HRESULT ModemState::OpenSession(Session session, IMbnDeviceService* service, ULO
     }
     *requestId = id;
     if (!completes) return S_OK;
-    delivery_.Post(service, 0, [session, status, id](IMbnDeviceServicesEvents* sink, IMbnDeviceService* from) {
-        return Delivery::Timed([&] {
-            if (session == Session::Command) {
-                sink->OnOpenCommandSessionComplete(from, status, id);
-            } else {
-                sink->OnOpenDataSessionComplete(from, status, id);
-            }
-        });
-    });
+    PostSessionCompletion(service,
+                          session == Session::Command ? &IMbnDeviceServicesEvents::OnOpenCommandSessionComplete
+                                                      : &IMbnDeviceServicesEvents::OnOpenDataSessionComplete,
+                          status, id);
     return S_OK;
 }
 
@@ -256,16 +251,17 @@ HRESULT ModemState::CloseSession(Session session, IMbnDeviceService* service, UL
         open = false;
     }
     *requestId = id;
-    delivery_.Post(service, 0, [session, status, id](IMbnDeviceServicesEvents* sink, IMbnDeviceService* from) {
-        return Delivery::Timed([&] {
-            if (session == Session::Command) {
-                sink->OnCloseCommandSessionComplete(from, status, id);
-            } else {
-                sink->OnCloseDataSessionComplete(from, status, id);
-            }
-        });
-    });
+    PostSessionCompletion(service,
+                          session == Session::Command ? &IMbnDeviceServicesEvents::OnCloseCommandSessionComplete
+                                                      : &IMbnDeviceServicesEvents::OnCloseDataSessionComplete,
+                          status, id);
     return S_OK;
+}
+
+void ModemState::PostSessionCompletion(IMbnDeviceService* service, SessionCallback callback, HRESULT status, ULONG id) {
+    delivery_.Post(service, 0, [callback, status, id](IMbnDeviceServicesEvents* sink, IMbnDeviceService* from) {
+        return Delivery::Timed([&] { (sink->*callback)(from, status, id); });
+    });
 }
 
 bool ModemState::IsSessionOpen(Session session) {

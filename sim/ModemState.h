@@ -74,6 +74,9 @@ public:
     HRESULT QuerySupportedCommands(IMbnDeviceService* service, ULONG* requestId);
 
 private:
+    // One of the four session callbacks of the sinks.
+    using SessionCallback = HRESULT (STDMETHODCALLTYPE IMbnDeviceServicesEvents::*)(IMbnDeviceService*, HRESULT, ULONG);
+    void PostSessionCompletion(IMbnDeviceService* service, SessionCallback callback, HRESULT status, ULONG id);
     ULONG NextRequestIdLocked();
     const SimProfile::ModemProfile& ProfileLocked();
     // Takes profile, read from path, with its carrier state: the one saved for it when
