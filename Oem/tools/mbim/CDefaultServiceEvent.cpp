@@ -182,8 +182,8 @@ DWORD CDefaultServiceEvent::WaitReply(std::string* response) {
     return result;
 }
 
+// Close sets the request-id event after closing_, so a closed sink never makes this wait.
 bool CDefaultServiceEvent::WaitRequestId() {
-    if (closing_) return false;
     return requestIdEvent_.Wait(waits_.requestIdMs) == WAIT_OBJECT_0 && !closing_;
 }
 
