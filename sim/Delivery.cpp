@@ -1,5 +1,7 @@
 #include "Delivery.h"
 
+#include <algorithm>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -86,6 +88,12 @@ void Delivery::Run(PTP_CALLBACK_INSTANCE instance, Work* raw) {
     --self->pending_;
 }
 
+void Delivery::LetGoOfSinksInCall() {
+    std::vector<ComPtr<IMbnDeviceServicesEvents>> released;
+    std::lock_guard<CriticalSection> lock(inCallLock_);
+    for (ComPtr<IMbnDeviceServicesEvents>* hold : inCall_) released.push_back(std::move(*hold));
+}
+
 void Delivery::Deliver(Work& work) {
     const LONGLONG start = Now();
     std::vector<ComPtr<IMbnDeviceServicesEvents>> sinks = sinks_.Snapshot();
@@ -95,7 +103,16 @@ void Delivery::Deliver(Work& work) {
     if (handed) ++inSinks_;
     if (work.underway) work.underway->Set();
     LONGLONG sinkTicks = 0;
-    for (const auto& sink : sinks) sinkTicks += work.call(sink.get(), work.service.get());
+    for (auto& sink : sinks) {
+        IMbnDeviceServicesEvents* called = sink.get();
+        {
+            std::lock_guard<CriticalSection> lock(inCallLock_);
+            inCall_.push_back(&sink);
+        }
+        sinkTicks += work.call(called, work.service.get());
+        std::lock_guard<CriticalSection> lock(inCallLock_);
+        inCall_.erase(std::find(inCall_.begin(), inCall_.end(), &sink));
+    }
     if (handed) --inSinks_;
     sinks.clear();
     work.service.reset();

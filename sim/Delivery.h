@@ -13,10 +13,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "SimCost.h"
 #include "SinkRegistry.h"
 #include "platform/MbnApi.h"
+#include "tools/win/ComPtr.h"
+#include "tools/win/CriticalSection.h"
 #include "tools/win/Event.h"
 
 class Delivery {
@@ -32,6 +35,10 @@ public:
     // object the completion names and is held until then. underway, when given, is set just
     // before the first sink is called. False when the pool took nothing; nothing is delivered.
     bool Post(IMbnDeviceService* service, DWORD delayMs, SinkCall call, std::shared_ptr<Event> underway = nullptr);
+
+    // Gives up the simulator's references on the sinks being called now, as a platform may that
+    // tears a connection down during a call; those sinks then live by their own references.
+    void LetGoOfSinksInCall();
 
     int Pending() const { return pending_.load(); }  // posted and not finished
     int InSinks() const { return inSinks_.load(); }  // between their first sink call and their end
@@ -55,6 +62,8 @@ private:
     void Deliver(Work& work);
 
     SinkRegistry& sinks_;
+    CriticalSection inCallLock_;
+    std::vector<ComPtr<IMbnDeviceServicesEvents>*> inCall_;  // the holds of the sinks being called
     std::atomic<int> pending_{0};
     std::atomic<int> inSinks_{0};
     std::atomic<std::uint64_t> commandsAccepted_{0};

@@ -54,6 +54,7 @@ public:
     long LiveObjects() override { return LiveObject::Count(); }
     int CompletionsInFlight() override { return delivery_.InSinks(); }
     bool StartProfile(const char* path) override;
+    void LetGoOfSinksInCall() override { delivery_.LetGoOfSinksInCall(); }
 
     // No object alive and no completion waiting: the DLL may be unloaded.
     bool Unused() { return LiveObject::Count() == 0 && delivery_.Pending() == 0; }

@@ -62,6 +62,9 @@ public:
     // Takes the profile at path as a new run with it would: the carrier state that profile's
     // modem reached in earlier runs, else its factory values; false when unreadable.
     virtual bool StartProfile(const char* path) = 0;
+    // Gives up the simulator's references on the sinks whose callback runs now, as a platform
+    // may that tears a connection down during a call; each then lives by its own references.
+    virtual void LetGoOfSinksInCall() = 0;
 
 protected:
     ~ISimControl() = default;

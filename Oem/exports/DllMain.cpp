@@ -1,27 +1,27 @@
 #include <windows.h>
 
+#include "exports/ModuleGlobals.h"
 #include "tools/GetToolObject.h"
 #include "tools/ToolIds.h"
-#include "exports/ExportEnvironment.h"
 #include "tools/win/CatchResult.h"
 
 // Runs under the loader lock: only the module log (which reads no file and starts no thread
 // when made) and the export lock are created here. No exception reaches the loader: load
 // succeeds with or without the module log, and the lock is made either way.
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-    ModuleGlobals& module = Module();
     switch (reason) {
         case DLL_PROCESS_ATTACH:
-            CatchAll([&module] {
+            CatchAll([] {
                 void* log = nullptr;
                 GetToolObject(ToolIds::ILogEx, &log);
-                module.moduleLog.reset(static_cast<IGlobalTools::ILogEx*>(log));
+                // The factory of this module makes the extended log as the class it is.
+                gModule.moduleLog.reset(static_cast<CLogEx*>(static_cast<IGlobalTools::ILogEx*>(log)));
             });
-            module.exportLock.reset(::CreateMutexA(nullptr, FALSE, "Local\\OemLockMutexABcdef"));
+            gModule.exportLock.reset(::CreateMutexA(nullptr, FALSE, "Local\\OemLockMutexABcdef"));
             break;
         case DLL_PROCESS_DETACH:
-            CatchAll([&module] { module.moduleLog.reset(); });
-            module.exportLock.reset();
+            CatchAll([] { gModule.moduleLog.reset(); });
+            gModule.exportLock.reset();
             break;
         default:
             break;

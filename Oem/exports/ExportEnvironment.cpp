@@ -1,12 +1,8 @@
 #include "exports/ExportEnvironment.h"
 
+#include "exports/ModuleGlobals.h"
 #include "tools/GetToolObject.h"
 #include "tools/ToolIds.h"
-
-ModuleGlobals& Module() {
-    static ModuleGlobals globals;
-    return globals;
-}
 
 IGlobalTools::IMbimChannel* NewChannelFromFactory() {
     void* channel = nullptr;
@@ -16,8 +12,8 @@ IGlobalTools::IMbimChannel* NewChannelFromFactory() {
 
 ExportEnvironment ProcessEnvironment() {
     ExportEnvironment environment;
-    environment.log = Module().moduleLog.get();
-    environment.exportLock = Module().exportLock.get();
+    environment.log = gModule.moduleLog.get();
+    environment.exportLock = gModule.exportLock.get();
     environment.newChannel = &NewChannelFromFactory;
     return environment;
 }

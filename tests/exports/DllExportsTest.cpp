@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <future>
+#include <map>
+#include <string>
 
 #include "support/HostKit.h"
 
@@ -19,6 +21,33 @@ TEST(OemDll, LoadAndUnloadWriteNothingAndUnloadClosesTheExportLock) {
     }
     EXPECT_FALSE(TestFiles::Exists(folder.Folder())) << "load and unload write no line";
     EXPECT_FALSE(ScopedHandle(::OpenMutexA(SYNCHRONIZE, FALSE, kLockName)).valid()) << "unload closed its handle";
+}
+
+// A hundred loads, each with one call, then unloads leave no handle of any type behind; so do a
+// few whose modem call leaves a sink that keeps the DLL a grace longer.
+TEST(OemDll, LoadCallUnloadCyclesLeaveNoHandle) {
+    TestLogFolder folder("2", "DllCycles");
+    SimModem sim;
+    ASSERT_TRUE(sim.loaded());
+    sim->Reset();
+    const auto cycle = [](bool modem) {
+        {
+            OemDll dll;
+            if (modem) {
+                EXPECT_EQ(dll.Get<std::int32_t (*)()>("OEM_GetCurrentCarrierID")(), 5);
+            } else {
+                EXPECT_TRUE(dll.Get<bool (*)(const char*, const char*)>("OEM_Check_If_UpdateCurrentPackage")(
+                    "A.B.C.1", "A.B.C.2"));
+            }
+        }
+        EXPECT_TRUE(OemDllUnloaded(3000));
+    };
+    cycle(true), cycle(false);  // what the first calls of a process set up for good
+    const std::map<std::string, int> before = HandlesByType();
+    for (int i = 0; i < 100; ++i) cycle(i % 25 == 0);
+    std::map<std::string, int> now;
+    EXPECT_TRUE(WaitUntil([&] { return GrownHandleTypes(before, now = HandlesByType()).empty(); }, 3000))
+        << GrownHandleTypes(before, now);
 }
 
 // Any holder of the lock by its name, here another thread, keeps a modem export from starting.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <tuple>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/HostKit.h"
@@ -12,6 +13,7 @@
 #include "support/ToolObjects.h"
 #include "tools/ToolIds.h"
 #include "tools/mbim/CMbimDeviceEx.h"
+#include "tools/win/ModuleReference.h"
 #include "tools/win/ScopedSafeArray.h"
 
 namespace {
@@ -169,27 +171,13 @@ TEST_F(ChannelTest, LateCompletionIsRefusedByTheNextCommand) {
     EXPECT_TRUE(InOrder(log.SharedMessages(), {kSent, kWaitFailed, kCalled, kOther}));
 }
 
-// Release wakes a completion blocked in the sink and returns once it left, long before its 12288 ms wait.
-TEST_F(ChannelTest, ReleaseWakesACompletionBlockedInTheSink) {
-    sim->SetFault(SimFault::LateCompletion);
-    sim->SetCompletionDelay(5300);
-    Channel channel = MakeTool<IGlobalTools::IMbimChannel>(ToolIds::IMbimChannel);
-    ASSERT_EQ(channel->Open(), S_OK);
-    const ULONGLONG start = ::GetTickCount64();
-    EXPECT_EQ(Execute(channel.get(), kCommand, &reply), E_FAIL);
-    EXPECT_GE(::GetTickCount64() - start, 4900u) << "the shipped reply wait";
-    ASSERT_TRUE(CompletionLogged()) << "held in the sink";
-    const ULONGLONG released = ::GetTickCount64();
-    channel.reset();
-    EXPECT_LT(::GetTickCount64() - released, 3000u);
-    EXPECT_EQ(sim->CompletionsInFlight(), 0) << "Release returned with a callback still in the sink";
-    EXPECT_THAT(log.SharedMessages(), ::testing::Contains(kNoId));
-}
-
-// The host unloads Oem.dll as soon as an export gave up on a late completion. A channel advised
-// first holds the delivery, so Oem.dll's sink gets it only after being unadvised.
-TEST_F(ChannelTest, UnloadAfterAnExportGaveUpOnALateCompletion) {
-    Channel holder(new CMbimDeviceEx(MbimWaits{2000, 1500, 2500}));
+// The host frees Oem.dll as soon as an export gave up on a completion, which reaches its sink about
+// 30 ms later (a channel advised first holds the delivery until then) and waits there for a
+// request id. The export returned within its own reply wait; the platform then lets go of the
+// sink while the callback runs. The callback's own reference keeps the sink, and the sink keeps
+// the DLL mapped, until the callback leaves; a grace later the DLL is gone.
+TEST_F(ChannelTest, LateCompletionKeepsTheDllUntilItLeavesAfterTheHostFreedIt) {
+    Channel holder(new CMbimDeviceEx(MbimWaits{2000, 1500, 1030}));
     ASSERT_EQ(holder->Open(), S_OK);
     sim->SetFault(SimFault::LateCompletion);
     sim->SetCompletionDelay(4000);
@@ -197,20 +185,33 @@ TEST_F(ChannelTest, UnloadAfterAnExportGaveUpOnALateCompletion) {
         OemDll oem;
         auto carrierId = oem.Get<int(__cdecl*)()>("OEM_GetCurrentCarrierID");
         ASSERT_NE(carrierId, nullptr);
+        const ULONGLONG start = ::GetTickCount64();
         EXPECT_EQ(carrierId(), -1);
+        EXPECT_LT(::GetTickCount64() - start, 7000u) << "the reply wait and nothing of the sink's";
     }
-    EXPECT_EQ(::GetModuleHandleW(L"Oem.dll"), nullptr) << "unloaded";
-    ASSERT_TRUE(sim.WaitIdle(15000));
+    ASSERT_TRUE(WaitUntil([&] { return Starting(log.SharedMessages(), kCalled) == 2; }, 3000)) << "in the sink";
+    sim->LetGoOfSinksInCall();
+    EXPECT_FALSE(OemDllUnloaded(2 * ModuleReference::kGraceMs)) << "unmapped under a running callback";
+    ASSERT_TRUE(sim.WaitIdle(14000));
+    EXPECT_TRUE(OemDllUnloaded(ModuleReference::kGraceMs + 2000)) << "still mapped after the sink went";
     holder.reset();
-    const std::vector<std::string> lines = log.SharedMessages();
-    EXPECT_EQ(Starting(lines, kCalled), 2) << "delivered to both sinks";
-    EXPECT_EQ(Starting(lines, kNoId), 2);
+    EXPECT_EQ(Starting(log.SharedMessages(), kNoId), 2);
+}
+
+// Loaded again while a sink's grace runs, the host finds the same working DLL, which goes with its
+// own unload.
+TEST_F(ChannelTest, ReloadDuringTheGraceFindsAWorkingDll) {
+    for (int load = 0; load < 2; ++load) {
+        OemDll oem;
+        EXPECT_EQ(oem.Get<int(__cdecl*)()>("OEM_GetCurrentCarrierID")(), 3);
+    }
+    EXPECT_FALSE(OemDllUnloaded(0)) << "the sink's grace ended before the reload could be tried";
+    EXPECT_TRUE(OemDllUnloaded(ModuleReference::kGraceMs + 2000));
 }
 
 // The sink alone, called as the platform's threads would: its two interfaces are one object; a
 // stale close is cleared; one session completion wakes one wait; exactly the array's bytes whatever
-// its lower bound; the failure lines at level 0, the last for a completion after the channel
-// closed the sink, answered at once.
+// its lower bound; the failure lines at level 0.
 TEST(SinkTest, StaleCloseArraysOfAnyLowerBoundAndTheFailureLines) {
     TestLogFolder log{"0", "Sink"};
     std::string reply = kUntouched;
@@ -242,12 +243,25 @@ TEST(SinkTest, StaleCloseArraysOfAnyLowerBoundAndTheFailureLines) {
         EXPECT_EQ(reply, bytes);
     }
     sink->OnSetCommandComplete(nullptr, 1, nullptr, S_OK, 5);  // no id within the wait
-    sink->Close();
+    EXPECT_THAT(log.SharedMessages(), ::testing::ElementsAre(kFailStatus, kLength0, kNoId));
+}
+
+// Completions blocked for a request id all wake when one is stored, even when the next command
+// takes it back at once: each then compares, and none waits on to give up.
+TEST(SinkTest, StoringAnIdWakesEveryCompletionWaitingForIt) {
+    TestLogFolder log{"2", "SinkWake"};
+    auto sink = ComPtr<CDefaultServiceEvent>::Adopt(new CDefaultServiceEvent(MbimWaits{300, 300, 3000}));
+    sink->ResetForCommand();
+    std::vector<std::thread> completions;
+    for (ULONG id : {7, 8}) completions.emplace_back([&, id] { sink->OnSetCommandComplete(nullptr, 1, nullptr, S_OK, id); });
+    ASSERT_TRUE(WaitUntil([&] { return Starting(log.SharedMessages(), kCalled) == 2; }, 2000));
+    ::Sleep(100);  // both blocked in their wait
     const ULONGLONG start = ::GetTickCount64();
-    sink->OnSetCommandComplete(nullptr, 1, nullptr, S_OK, 6);
-    EXPECT_LT(::GetTickCount64() - start, 150u);
-    EXPECT_THAT(log.SharedMessages(), ::testing::ElementsAre(kFailStatus, kLength0, kNoId, kNoId));
-    EXPECT_TRUE(sink->WaitUnused());
+    sink->SetRequestId(9);
+    sink->ResetForCommand();
+    for (std::thread& completion : completions) completion.join();
+    EXPECT_LT(::GetTickCount64() - start, 2000u);
+    EXPECT_EQ(Starting(log.SharedMessages(), kOther), 2) << ::testing::PrintToString(log.SharedMessages());
 }
 
 }  // namespace

@@ -31,7 +31,10 @@ class Sink final : public ComObject<Sink, Identity, IMbnDeviceServicesEvents> {
 
 public:
     static const InterfaceRow<Sink> kInterfaceTable[];
-    using ComObject::References;
+    ULONG References() {
+        AddRef();
+        return Release();
+    }
 
     // The reply to the count-th command, waiting a while for it; commands go one at a time.
     std::string Reply(size_t count) {

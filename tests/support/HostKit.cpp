@@ -57,6 +57,45 @@ std::vector<std::string> TestLogFolder::AsWritten(const std::vector<std::string>
     return MessagesIn(content);
 }
 
+std::map<std::string, int> HandlesByType() {
+    using QueryObject = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    const auto query = reinterpret_cast<QueryObject>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    std::map<std::string, int> counts;
+    DWORD flags = 0;
+    for (std::uintptr_t value = 4; value < 0x10000; value += 4) {
+        const HANDLE handle = reinterpret_cast<HANDLE>(value);
+        if (!::GetHandleInformation(handle, &flags)) continue;
+        // ObjectTypeInformation (2) starts with the type's name as a UNICODE_STRING.
+        alignas(8) unsigned char info[1024] = {};
+        struct Name {
+            USHORT length, capacity;
+            const wchar_t* text;
+        };
+        const Name* name = reinterpret_cast<const Name*>(info);
+        std::string type = "?";
+        if (query && query(handle, 2, info, sizeof(info), nullptr) >= 0 && name->text) {
+            type.assign(name->text, name->text + name->length / sizeof(wchar_t));
+        }
+        ++counts[type];
+    }
+    return counts;
+}
+
+std::string GrownHandleTypes(const std::map<std::string, int>& before, const std::map<std::string, int>& now) {
+    std::string grown;
+    for (const auto& [type, count] : now) {
+        const auto was = before.find(type);
+        const int old = was == before.end() ? 0 : was->second;
+        if (count > old) grown += type + " " + std::to_string(old) + " -> " + std::to_string(count) + "; ";
+    }
+    return grown;
+}
+
+bool OemDllUnloaded(unsigned timeoutMs) {
+    return WaitUntil([] { return ::GetModuleHandleW(L"Oem.dll") == nullptr; }, timeoutMs);
+}
+
 namespace {
 struct ExportLockHold {  // the export lock taken at once on this thread, if it can be
     ScopedHandle lock{::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "Local\\OemLockMutexABcdef")};

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <future>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -69,6 +70,16 @@ struct OemDll {
     }
     ScopedModule module_{::LoadLibraryA(Path().c_str())};
 };
+
+// The process's handles counted by object type ("Event", "Thread", ...). Handle values are
+// multiples of four; GetProcessHandleCount answers 0 under Wine.
+std::map<std::string, int> HandlesByType();
+// The types of which now holds more than before, with both counts.
+std::string GrownHandleTypes(const std::map<std::string, int>& before, const std::map<std::string, int>& now);
+
+// Whether Oem.dll is out of this process within timeoutMs: a sink the platform held keeps it a
+// grace longer than the host's own FreeLibrary.
+bool OemDllUnloaded(unsigned timeoutMs);
 
 bool ExportLockIsFree();  // whether another thread can take Oem.dll's export lock at once
 

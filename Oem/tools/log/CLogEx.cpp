@@ -15,6 +15,10 @@ void CLogEx::WriteLog(int level, const char* format, ...) {
     va_end(args);
 }
 
+void CLogEx::WriteLogV(int level, const char* format, va_list args) {
+    writer_.Write(level, format, args);
+}
+
 void CLogEx::Release() {
     delete this;
 }

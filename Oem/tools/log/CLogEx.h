@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdarg>
+
 #include "tools/IGlobalTools.h"
 #include "LogWriter.h"
 
@@ -12,6 +14,8 @@ public:
     void SetLogFile(const char* path) override;
     OEM_PRINTF_FORMAT(3, 4) void WriteLog(int level, const char* format, ...) override;
     void Release() override;
+    // WriteLog for a caller that holds its arguments as a va_list already.
+    void WriteLogV(int level, const char* format, va_list args);
 
 private:
     LogWriter writer_;  // holds the path-given flag under the lock that guards the path

@@ -30,10 +30,6 @@ ComPtr<CDefaultServiceEvent> CDefaultServiceEvent::HoldForCallback() {
     return ComPtr<CDefaultServiceEvent>::Adopt(this);
 }
 
-void CDefaultServiceEvent::ReferencesLeft(ULONG left) {
-    if (left == 1) unused_.Set();
-}
-
 HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnQuerySupportedCommandsComplete(IMbnDeviceService*, SAFEARRAY*,
                                                                                  HRESULT, ULONG) {
     return S_OK;
@@ -65,8 +61,7 @@ HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnSetCommandComplete(IMbnDeviceS
 
 void CDefaultServiceEvent::MatchAndDeliver(SAFEARRAY* deviceServiceData, HRESULT status, ULONG requestID) {
     log_->WriteLog(2, "[Success] OnSetCommandComplete called! Request id is %d.", static_cast<int>(requestID));
-    // A completion may overtake SetCommand's return: hold it until the id is stored. A
-    // closing channel ends the wait at once, as one that ran out.
+    // A completion may overtake SetCommand's return: hold it until the id is stored.
     if (!WaitRequestId()) {
         log_->WriteLog(0, "[Fail] OnSetCommandComplete get RequestId Fail. Current Id Is %d.",
                        static_cast<int>(requestId_.load()));
@@ -182,25 +177,6 @@ DWORD CDefaultServiceEvent::WaitReply(std::string* response) {
     return result;
 }
 
-// Close sets the request-id event after closing_, so a closed sink never makes this wait.
 bool CDefaultServiceEvent::WaitRequestId() {
-    return requestIdEvent_.Wait(waits_.requestIdMs) == WAIT_OBJECT_0 && !closing_;
-}
-
-bool CDefaultServiceEvent::WaitUnused() {
-    const ULONGLONG end = ::GetTickCount64() + waits_.requestIdMs;
-    for (;;) {
-        if (References() <= 1) {
-            // The Release that left the count at one may still be waking this wait through the
-            // sink's own event: the sink goes only once that Release is done with it.
-            while (ReleasesUnderway() != 0) {
-                if (::GetTickCount64() >= end) return false;
-                ::SwitchToThread();
-            }
-            return true;
-        }
-        const ULONGLONG now = ::GetTickCount64();
-        if (now >= end) return false;
-        unused_.Wait(static_cast<DWORD>(end - now));
-    }
+    return requestIdEvent_.Wait(waits_.requestIdMs) == WAIT_OBJECT_0;
 }

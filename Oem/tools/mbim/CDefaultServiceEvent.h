@@ -7,16 +7,21 @@
 #include "tools/win/ComObject.h"
 #include "tools/win/ComPtr.h"
 #include "tools/win/CriticalSection.h"
-#include "tools/win/LightEvent.h"
+#include "tools/win/Event.h"
+#include "tools/win/ModuleReference.h"
 #include "MbimWaits.h"
 #include "platform/MbnApi.h"
 
 // The callback object the channel advises on the device services manager. Platform threads
 // call it; it turns session completions into event signals, collects the reply bytes of the
 // command in flight and delivers a command completion only when its request id is the one the
-// channel stored after SetCommand. Its signals are in-process events: only the channel and
-// the callbacks wait on them, and a kernel event would cost a system call for every creation,
-// set, reset and wait of every command.
+// channel stored after SetCommand. It signals with four unnamed kernel events: reply, command
+// session and data session reset by the one wait they release, the request id reset only by
+// the channel.
+//
+// The platform may call it after the channel let go of it, even after the host freed this
+// module: each callback holds its own reference for as long as it runs, and the sink holds a
+// reference on the module for as long as it lives.
 //
 // Vtable: IUnknown, the eleven callbacks in the platform's order, then the destructor.
 class CDefaultServiceEvent : public ComObject<CDefaultServiceEvent, IMbnDeviceServicesEvents> {
@@ -58,24 +63,10 @@ public:
     DWORD WaitDataSession();
     // Moves the reply into *response when it came (response may be null to drop it).
     DWORD WaitReply(std::string* response);
-    // True when the channel stored an id within the request-id wait; false when the wait ran
-    // out or the channel is closing.
+    // True when the channel stored an id within the request-id wait.
     bool WaitRequestId();
 
-    // For the channel's Release. Close wakes every callback waiting for a request id and
-    // answers later ones at once. WaitUnused then waits until no callback runs here and the
-    // platform holds no reference, for at most the request-id wait that Close cut short; true
-    // when only the caller's reference is left.
-    void Close() {
-        closing_ = true;
-        requestIdEvent_.Set();
-    }
-    bool WaitUnused();
-
 private:
-    friend class ComObject<CDefaultServiceEvent, IMbnDeviceServicesEvents>;
-    // Hides the base's: the last outside reference going wakes WaitUnused.
-    void ReferencesLeft(ULONG left);
     // A callback's own reference, held for as long as it runs whatever the platform does with
     // the platform's.
     ComPtr<CDefaultServiceEvent> HoldForCallback();
@@ -85,16 +76,13 @@ private:
     void AppendReply(SAFEARRAY* data);
     void MatchAndDeliver(SAFEARRAY* deviceServiceData, HRESULT status, ULONG requestID);
 
+    // First, so that it goes last: the module outlives every other member's teardown.
+    ModuleReference module_;
     std::string reply_;
-    LightEvent replyEvent_{LightEvent::ResetMode::Auto};
-    LightEvent commandSessionEvent_{LightEvent::ResetMode::Auto};
-    LightEvent dataSessionEvent_{LightEvent::ResetMode::Auto};
-    // Also set by Close, so that a callback waiting for an id wakes and finds closing_.
-    LightEvent requestIdEvent_{LightEvent::ResetMode::Manual};
-    // Set once by the channel's Release: a request id will never come.
-    std::atomic<bool> closing_{false};
-    // Signalled when the count falls back to one reference.
-    LightEvent unused_{LightEvent::ResetMode::Auto};
+    Event replyEvent_{Event::ResetMode::Auto};
+    Event commandSessionEvent_{Event::ResetMode::Auto};
+    Event dataSessionEvent_{Event::ResetMode::Auto};
+    Event requestIdEvent_{Event::ResetMode::Manual};
     ComPtr<IGlobalTools::ILog> log_;
     std::atomic<ULONG> requestId_{0};
     const MbimWaits waits_;

@@ -10,13 +10,6 @@ namespace {
 // E_OUTOFMEMORY like any other failure.
 constexpr HRESULT kThrew = E_OUTOFMEMORY;
 
-// Keeps this module mapped until the process ends.
-void PinThisModule() {
-    HMODULE module = nullptr;
-    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                         reinterpret_cast<LPCWSTR>(&PinThisModule), &module);
-}
-
 unsigned Hex(HRESULT hr) {
     return static_cast<unsigned>(hr);
 }
@@ -268,20 +261,8 @@ HRESULT CMbimDeviceEx::ExecuteSteps(const char* command, std::uint32_t length, s
 
 ScopedSafeArray CMbimDeviceEx::CharBufferToSafeArray(const char* data, std::uint32_t length) {
     // Without bytes to read nothing is copied: an empty command is sent instead.
-    if (data == nullptr) length = 0;
-    SAFEARRAYBOUND bound;
-    bound.cElements = length;
-    bound.lLbound = 0;
-    ScopedSafeArray array(::SafeArrayCreate(VT_UI1, 1, &bound));
-    if (!array.get()) {
-        log_->WriteLog(0, "[?]CharBufferToSafeArray(): NULL == psa ");
-        return array;
-    }
-    for (std::uint32_t i = 0; i < length; ++i) {
-        LONG index = static_cast<LONG>(i);
-        unsigned char byte = static_cast<unsigned char>(data[i]);
-        ::SafeArrayPutElement(array.get(), &index, &byte);
-    }
+    ScopedSafeArray array = MakeByteArray(data, data ? length : 0);
+    if (!array.get()) log_->WriteLog(0, "[?]CharBufferToSafeArray(): NULL == psa ");
     return array;
 }
 
@@ -386,20 +367,13 @@ void CMbimDeviceEx::Release() {
     delete this;
 }
 
-// No callback may outlive the sink or run in this module once the host has unloaded it: the
-// sink is closed first (a completion blocked waiting for a request id gives up at once), then
-// disconnected, and its creation reference goes only once no callback runs in it and the
-// platform has let go of it. Should the platform keep it past the request-id wait, the module
-// stays mapped for good rather than have a later callback land in unmapped code.
+// The platform may still hold a sink after Unadvise, and call it: the sink keeps itself and
+// this module alive for as long as it needs them.
 void CMbimDeviceEx::Disconnect() {
     ScopedLock lock(lock_);
-    for (AdviseRecord& record : adviseList_) {
-        if (record.sink) record.sink->Close();
-    }
     while (!adviseList_.empty()) {
         AdviseRecord& record = adviseList_.front();
         if (record.connectionPoint) record.connectionPoint->Unadvise(record.cookie);
-        if (record.sink && !record.sink->WaitUnused()) PinThisModule();
         record.sink.reset();
         record.connectionPoint.reset();
         adviseList_.pop_front();

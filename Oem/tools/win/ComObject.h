@@ -43,27 +43,12 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
     ULONG STDMETHODCALLTYPE Release() override {
-        // Counted from before the decrement until this object is touched no more, so that an
-        // owner waiting for the count to fall can tell when a Release has really finished.
-        ++releasesUnderway_;
         const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-            return 0;
-        }
-        static_cast<Derived*>(this)->ReferencesLeft(left);
-        --releasesUnderway_;
+        if (left == 0) delete this;
         return left;
     }
 
 protected:
-    // Told after each Release that leaves the object alive; Derived may hide it (a sink wakes
-    // whoever waits for the platform to let go of it).
-    void ReferencesLeft(ULONG) {}
-    ULONG References() const { return references_.load(); }
-    // Releases that have decremented the count but may still touch this object.
-    ULONG ReleasesUnderway() const { return releasesUnderway_.load(); }
-
     ComObject() = default;
     virtual ~ComObject() = default;
     ComObject(const ComObject&) = delete;
@@ -71,5 +56,4 @@ protected:
 
 private:
     std::atomic<ULONG> references_{1};
-    std::atomic<ULONG> releasesUnderway_{0};
 };

@@ -32,26 +32,25 @@ private:
     SAFEARRAY* array_ = nullptr;
 };
 
-// The bytes of a one-dimensional array of one-byte elements, with access given back however the
-// scope ends. Arrays from the platform are read tolerantly: the element size is checked, not the
-// VARTYPE, since an array made without a type record still knows its element size. Anything
-// else (no array, another shape, bounds or data that cannot be read) gives valid() false.
+// The bytes an array carries, read as a reply is read: as many as dimension 1 counts elements
+// (upper bound minus lower bound plus one), taken as bytes from the array's data, with access
+// given back however the scope ends. valid() is false when the data cannot be accessed or
+// there is no data pointer. No more is read than the array's own storage holds.
 class SafeArrayBytes {
 public:
     explicit SafeArrayBytes(SAFEARRAY* array) {
-        if (array == nullptr || ::SafeArrayGetDim(array) != 1 || ::SafeArrayGetElemsize(array) != 1) return;
+        void* data = nullptr;
+        if (array == nullptr || FAILED(::SafeArrayAccessData(array, &data))) return;
+        array_ = array;
+        if (data == nullptr) return;
+        data_ = static_cast<const char*>(data);
+        valid_ = true;
         LONG lower = 0;
         LONG upper = -1;
         if (FAILED(::SafeArrayGetLBound(array, 1, &lower)) || FAILED(::SafeArrayGetUBound(array, 1, &upper))) return;
-        void* data = nullptr;
-        if (FAILED(::SafeArrayAccessData(array, &data))) return;
-        array_ = array;
         const long long count = static_cast<long long>(upper) - lower + 1;
-        // An empty array may have no data at all; one with elements must.
-        if (count > 0 && data == nullptr) return;
-        data_ = static_cast<const char*>(data);
-        size_ = count > 0 ? static_cast<size_t>(count) : 0;
-        valid_ = true;
+        const unsigned long long stored = StorageBytes(array);
+        if (count > 0) size_ = static_cast<size_t>(static_cast<unsigned long long>(count) < stored ? count : stored);
     }
     ~SafeArrayBytes() {
         if (array_) ::SafeArrayUnaccessData(array_);
@@ -64,6 +63,12 @@ public:
     size_t size() const { return size_; }
 
 private:
+    static unsigned long long StorageBytes(SAFEARRAY* array) {
+        unsigned long long bytes = ::SafeArrayGetElemsize(array);
+        for (UINT dimension = 0; dimension < array->cDims; ++dimension) bytes *= array->rgsabound[dimension].cElements;
+        return bytes;
+    }
+
     SAFEARRAY* array_ = nullptr;
     const char* data_ = nullptr;
     size_t size_ = 0;
@@ -73,7 +78,10 @@ private:
 // A new one-dimensional VT_UI1 array holding exactly these bytes, lower bound 0; empty when it
 // cannot be made.
 inline ScopedSafeArray MakeByteArray(const char* bytes, size_t length) {
-    ScopedSafeArray array(::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(length)));
+    SAFEARRAYBOUND bound;
+    bound.cElements = static_cast<ULONG>(length);
+    bound.lLbound = 0;
+    ScopedSafeArray array(::SafeArrayCreate(VT_UI1, 1, &bound));
     if (!array.get() || length == 0) return array;
     void* data = nullptr;
     if (FAILED(::SafeArrayAccessData(array.get(), &data)) || data == nullptr) return ScopedSafeArray();

@@ -1,0 +1,3 @@
+#include "exports/ModuleGlobals.h"
+
+ModuleGlobals gModule;
