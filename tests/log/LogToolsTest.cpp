@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <regex>
 #include <string>
 #include <thread>
@@ -30,8 +31,9 @@ TEST(LogTools, NoConfigurationOrMissingParentWritesNothing) {
     EXPECT_FALSE(TestFiles::Exists(TestFiles::CommonAppData() + "MissingParent"));
 }
 
-// Steps: "LOG_LV=x" rewrites ksconfig.ini ("LOG_LV=" without the key; "LOG_LV=x same time" keeping its
-// last-write time), "no ini" removes it, "rm folder" the log folder; "<level> <text>" writes to both logs.
+// Steps: "LOG_LV=x" rewrites ksconfig.ini ("LOG_LV=" without the key; "LOG_LV=x old" sets the key in
+// place and dates the file back to one fixed time long past, so that rewrites keep size and time), "no
+// ini" removes it, "rm folder" the log folder; "<level> <text>" writes to both logs.
 struct LevelRow {
     const char* name;
     std::vector<std::string> steps, written;
@@ -43,21 +45,25 @@ TEST_P(LogLevelTest, WritesLinesTheLevelAdmitsAtThatMoment) {
     const std::string ini = TestFiles::ExecutableFolder() + "ksconfig.ini";
     auto module = MakeTool<ILogEx>(ToolIds::ILogEx);
     auto shared = MakeTool<ILog>(ToolIds::ILog);
+    const FILETIME old = {0, 0x01D5C000};  // the last days of 2019
     for (const std::string& step : GetParam().steps) {
         const size_t blank = step.find(' ');
         const bool level = step.rfind("LOG_LV=", 0) == 0;
-        WIN32_FILE_ATTRIBUTE_DATA before = {};
-        if (level) ::GetFileAttributesExA(ini.c_str(), GetFileExInfoStandard, &before);
-        if (level) folder.SetLevel(step.substr(7, blank - 7));
-        if (level && blank != std::string::npos) {  // as a coarse file-system clock leaves it
+        if (level && blank != std::string::npos) {
+            // In place through the profile calls, which keep the platform's own cache of the file
+            // current (Wine keys one on the last-write time), then dated back.
+            const std::string value = step.substr(7, blank - 7);
+            EXPECT_TRUE(::WritePrivateProfileStringA("BASE_CONFIG", "LOG_LV", value.c_str(), ini.c_str()));
             const ScopedFileHandle file(
                 ::CreateFileA(ini.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-            EXPECT_TRUE(::SetFileTime(file.get(), nullptr, nullptr, &before.ftLastWriteTime));
+            EXPECT_TRUE(::SetFileTime(file.get(), nullptr, nullptr, &old));
+        } else if (level) {
+            folder.SetLevel(step.substr(7));
         } else if (step == "no ini") {
             TestFiles::RemoveConfig();
         } else if (step == "rm folder") {
             TestFiles::RemoveTree(folder.Folder());
-        } else if (!level) {
+        } else {
             module->WriteLog(std::stoi(step.substr(0, blank)), "%s", step.c_str() + blank + 1);
             shared->WriteLog(std::stoi(step.substr(0, blank)), "%s", step.c_str() + blank + 1);
         }
@@ -69,23 +75,39 @@ TEST_P(LogLevelTest, WritesLinesTheLevelAdmitsAtThatMoment) {
 const LevelRow kLevelRows[] = {
     {"KeyMissing", {"LOG_LV=", "0 dropped", "2 dropped", "-1 kept"}, {"kept"}},
     {"LevelZeroThenOne", {"LOG_LV=0", "0 kept", "2 dropped", "LOG_LV=1", "0 too", "2 dropped"}, {"kept", "too"}},
-    {"SameSizeAndTime", {"LOG_LV=0", "2 no", "LOG_LV=2 same time", "2 kept", "LOG_LV=0 same time", "2 no"}, {"kept"}},
+    {"SameSizeAndOldTime", {"LOG_LV=0 old", "2 no", "0 a", "LOG_LV=2 old", "2 b", "LOG_LV=0 old", "2 no"}, {"a", "b"}},
     {"ConfigAppearsAndGoes", {"no ini", "0 dropped", "LOG_LV=0", "0 kept", "no ini", "0 dropped"}, {"kept"}},
     {"FolderDeleted", {"LOG_LV=9", "0 x", "rm folder", "0 kept", "2 %n%s%d%", "LOG_LV=", "0 x"}, {"kept", "%n%s%d%"}},
 };
 INSTANTIATE_TEST_SUITE_P(Levels, LogLevelTest, ::testing::ValuesIn(kLevelRows), RowName<LevelRow>);
 
-// One line: the pid/tid prefix, line feeds written as CR LF (carriage returns kept), and an
-// overlong message cut at the buffer limit.
+std::string Stamp(const SYSTEMTIME& t) {
+    char text[32] = {};
+    std::snprintf(text, sizeof(text), "%02d-%02d %02d:%02d:%02d:%03d", t.wMonth, t.wDay, t.wHour, t.wMinute,
+                  t.wSecond, t.wMilliseconds);
+    return text;
+}
+
+// One line: the pid/tid prefix, its month, day and time of day from the local clock while it was
+// written (day and month swapped show on every day but 01-01, 02-02, ...), line feeds written as
+// CR LF (carriage returns kept), and an overlong message cut at the buffer limit.
 TEST(LogTools, LineFormatPercentTextAndTruncation) {
     TestLogFolder folder("2", "LineFormat");
+    SYSTEMTIME before = {}, after = {};
+    ::GetLocalTime(&before);
     MakeTool<ILogEx>(ToolIds::ILogEx)->WriteLog(2, "reply %s", "+GTCURCAR: 5\r\n\r\nOK\r\n");
     MakeTool<ILog>(ToolIds::ILog)->WriteLog(2, "reply %s", "+GTCURCAR: 5\r\n\r\nOK\r\n");
+    ::GetLocalTime(&after);
     const std::regex line("\\[" + std::to_string(::GetCurrentProcessId()) + "\\] \\[" +
                           std::to_string(::GetCurrentThreadId()) +
-                          R"(\] \d\d-\d\d \d\d:\d\d:\d\d:\d\d\d : reply \+GTCURCAR: 5\r\r\n\r\r\nOK\r\r\n\r\n)");
+                          R"(\] (\d\d-\d\d \d\d:\d\d:\d\d:\d\d\d) : reply \+GTCURCAR: 5\r\r\n\r\r\nOK\r\r\n\r\n)");
     for (const std::string& path : {folder.ModuleLogPath(), folder.SharedLogPath()}) {
-        EXPECT_TRUE(std::regex_match(TestFiles::ReadAll(path), line)) << TestFiles::ReadAll(path);
+        const std::string content = TestFiles::ReadAll(path);
+        std::smatch match;
+        EXPECT_TRUE(std::regex_match(content, match, line)) << content;
+        // Text order is time order within a year; a year's end between the two readings wraps.
+        const std::string from = Stamp(before), at = match.str(1), to = Stamp(after);
+        EXPECT_TRUE(from <= to ? from <= at && at <= to : from <= at || at <= to) << from << " " << at << " " << to;
         ::DeleteFileA(path.c_str());
     }
     MakeTool<ILogEx>(ToolIds::ILogEx)->WriteLog(2, "%s", std::string(100000, 'x').c_str());
@@ -108,6 +130,20 @@ TEST(LogTools, SetLogFileHoldsForTheModuleLogOnly) {
     shared->WriteLog(2, "derived");
     EXPECT_FALSE(TestFiles::Exists(sharedGiven));
     EXPECT_THAT(folder.SharedMessages(), ::testing::ElementsAre("derived"));
+}
+
+// A line the level filters out is not even formatted: its "%n" leaves the count alone, while an
+// admitted line's "%n" stores it, so the check holds in this build's runtime. (The module log's
+// WriteLog passes its arguments on through WriteLogV.)
+TEST(LogTools, FilteredLineIsNotFormatted) {
+    TestLogFolder folder("1", "NotFormatted");
+    for (int level : {2, 1}) {
+        int counts[] = {-1, -1, -1};
+        MakeTool<ILogEx>(ToolIds::ILogEx)->WriteLog(level, "abc%n", &counts[0]);
+        MakeTool<ILog>(ToolIds::ILog)->WriteLog(level, "abc%n", &counts[1]);
+        GetInstallLog()->WriteToLog(level, "abc%n", &counts[2]);
+        EXPECT_THAT(counts, ::testing::Each(level == 2 ? -1 : 3)) << "level " << level;
+    }
 }
 
 TEST(LogTools, EightThreadsWritingAtOnceKeepEveryLineWhole) {

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "tools/PrintfFormat.h"
-#include "tools/log/LogSettings.h"
 #include "tools/win/CriticalSection.h"
 
 // The command log of the older MBIM event port: one object per process, its path fixed at
@@ -19,7 +18,9 @@ public:
 private:
     CriticalSection lock_;
     std::string logFilePath_;
-    LogSettings settings_;
+    const std::string configPath_;
 };
 
+// The process's command log, created on first use and never freed. It takes no lock: the
+// first call must not race another first call.
 CInstallLog* GetInstallLog();

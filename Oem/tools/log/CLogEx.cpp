@@ -1,7 +1,5 @@
 #include "CLogEx.h"
 
-#include <cstdarg>
-
 CLogEx::CLogEx() : writer_("Ex.log", "KestoConnectMonitorEx.log") {}
 
 void CLogEx::SetLogFile(const char* path) {
@@ -11,7 +9,7 @@ void CLogEx::SetLogFile(const char* path) {
 void CLogEx::WriteLog(int level, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    writer_.Write(level, format, args);
+    WriteLogV(level, format, args);
     va_end(args);
 }
 

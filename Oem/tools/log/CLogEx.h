@@ -13,6 +13,9 @@ public:
 
     void SetLogFile(const char* path) override;
     OEM_PRINTF_FORMAT(3, 4) void WriteLog(int level, const char* format, ...) override;
+    // WriteLog for a caller that holds its arguments as a va_list already; a line the level
+    // filters out is not formatted.
+    OEM_PRINTF_FORMAT_V(3) void WriteLogV(int level, const char* format, va_list args);
     void Release() override;
     // WriteLog for a caller that holds its arguments as a va_list already.
     void WriteLogV(int level, const char* format, va_list args);

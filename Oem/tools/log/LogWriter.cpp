@@ -1,7 +1,5 @@
 #include "LogWriter.h"
 
-#include <cerrno>
-
 #include "LogConfig.h"
 #include "LogLine.h"
 #include "tools/win/CatchResult.h"
@@ -17,38 +15,33 @@ std::string LogFileName(const char* fileSuffix, const char* defaultName) {
 }  // namespace
 
 LogWriter::LogWriter(const char* fileSuffix, const char* defaultName)
-    : settings_(LogConfig::ConfigFilePath()), fileName_(LogFileName(fileSuffix, defaultName)) {}
+    : configPath_(LogConfig::ConfigFilePath()), fileName_(LogFileName(fileSuffix, defaultName)) {}
 
 void LogWriter::SetPath(const char* path, bool forGood) noexcept {
     // Without memory for the path the previous one stays.
     CatchAll([&] {
         ScopedLock hold(lock_);
         logFilePath_ = path ? path : "";
-        pathDerived_ = false;
         if (forGood) pathGiven_ = true;
     });
 }
 
-bool LogWriter::DerivePath() {
+// A folder that cannot be made leaves the path as it was.
+void LogWriter::DerivePath() {
     std::string logsFolder;
-    if (!LogConfig::EnsureLogsFolder(settings_.FolderName(), &logsFolder)) return false;
-    logFilePath_ = logsFolder + fileName_;
-    return true;
+    if (LogConfig::EnsureLogsFolder(LogConfig::ReadLogFolderName(configPath_), &logsFolder)) {
+        logFilePath_ = logsFolder + fileName_;
+    }
 }
 
 // Logging never changes the caller's result: whatever fails here stays here.
 void LogWriter::Write(int level, const char* format, va_list args) noexcept {
+    // Read outside the lock: a filtered line neither waits for another thread's write nor
+    // costs more than this one read.
+    if (LogConfig::ReadLogLevel(configPath_) < level) return;
     CatchAll([&] {
-        const LogSettings::Identity config = settings_.Examine();
         ScopedLock hold(lock_);
-        if (settings_.Refresh(config)) pathDerived_ = false;
-        if (settings_.Level() < level) return;
-        if (!pathGiven_ && !pathDerived_) pathDerived_ = DerivePath();
-        const std::string prefix = LogLine::StandardPrefix();
-        const std::string message = LogLine::FormatBounded(kMessageCapacity, format, args);
-        // A log folder removed while the host runs is made again for this very line.
-        if (LogLine::Append(logFilePath_, prefix, message) == ENOENT && !pathGiven_ && DerivePath()) {
-            LogLine::Append(logFilePath_, prefix, message);
-        }
+        if (!pathGiven_) DerivePath();
+        LogLine::Append(logFilePath_, LogLine::StandardPrefix(), kMessageCapacity, format, args);
     });
 }

@@ -3,14 +3,14 @@
 #include <cstdarg>
 #include <string>
 
-#include "tools/log/LogSettings.h"
+#include "tools/PrintfFormat.h"
 #include "tools/win/CriticalSection.h"
 
 // What the shared log and the extended log have in common: the level test against
 // "LOG_LV", the log file path derived below the application-data folder and the serialised
-// append of one line. The configuration is parsed again only when its file changed, and the
-// folder derived again only when its name changed or the folder went away; all of it under
-// the lock that orders the lines.
+// append of one line. Nothing is remembered from one line to the next but the path: every
+// line reads "LOG_LV" again, and every written line derives its path again (unless one was
+// given for good), so any edit of ksconfig.ini counts from the next line.
 class LogWriter {
 public:
     // fileSuffix goes behind the host executable's file name (".log", "Ex.log"); defaultName
@@ -22,17 +22,16 @@ public:
     void SetPath(const char* path, bool forGood) noexcept;
     // Writes one line when "LOG_LV" admits level at this moment. A line that cannot be
     // written is lost; nothing is thrown.
-    void Write(int level, const char* format, va_list args) noexcept;
+    OEM_PRINTF_FORMAT_V(3) void Write(int level, const char* format, va_list args) noexcept;
 
     static constexpr size_t kMessageCapacity = 16384;
 
 private:
-    bool DerivePath();
+    void DerivePath();
 
     CriticalSection lock_;
-    LogSettings settings_;
-    std::string fileName_;
+    const std::string configPath_;
+    const std::string fileName_;
     std::string logFilePath_;
     bool pathGiven_ = false;
-    bool pathDerived_ = false;  // logFilePath_ is the one the current settings give
 };
