@@ -25,7 +25,7 @@ struct ExportEnvironment {
         LogV(level, format, args);
         va_end(args);
     }
-    void LogV(int level, const char* format, va_list args) const {
+    OEM_PRINTF_FORMAT_V(3) void LogV(int level, const char* format, va_list args) const {
         if (log) log->WriteLogV(level, format, args);
     }
 };

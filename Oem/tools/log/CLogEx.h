@@ -17,8 +17,6 @@ public:
     // filters out is not formatted.
     OEM_PRINTF_FORMAT_V(3) void WriteLogV(int level, const char* format, va_list args);
     void Release() override;
-    // WriteLog for a caller that holds its arguments as a va_list already.
-    void WriteLogV(int level, const char* format, va_list args);
 
 private:
     LogWriter writer_;  // holds the path-given flag under the lock that guards the path
