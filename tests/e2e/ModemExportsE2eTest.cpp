@@ -253,6 +253,9 @@ TEST_F(ModemExports, FlashDecision) {
           "2[Success]ExecuteCmd ati8 Success. Response Data is: "
           "\r\nKestovan R470\r\nRevision: \"R470.A1.B2.18.0.4\"\r\n\r\nOK\r\n",
           FwCompared("18.0.4", "18.0.4", true), Segments(2), NvmCompared("7.9", "7.9")}},
+        // Not an ERROR but no OK either: the older query all the same.
+        {"NoOkAsksAti8", Reply(kFwQuery, "\r\n+GTMCFWVER: \"A1.B2.18.0.5\"\r\n"), "p.a1.b2.18.0.5", "7.9", ati8Path,
+         {1, 0, 0}, {FwCompared("18.0.5", "18.0.5", true)}},
         {"OlderFirmwareDropsThree", old, "A1.B2.18.0.4", "7.9", ati8Path, {1, 1, 0},
          {FwCompared("18.0.4", "0.4", true)}},
         {"TwoFieldsAreNoVersion", Reply(kFwQuery, "+GTMCFWVER: \"A1.B2\"\r\nOK\r\n"), fw, "7.9", both, {0, 0, 0},

@@ -6,6 +6,7 @@
 #include <future>
 #include <map>
 #include <string>
+#include <thread>
 
 #include "support/HostKit.h"
 
@@ -65,6 +66,41 @@ TEST(OemDll, ModemExportWaitsForTheLockHeldByAnother) {
     }
     EXPECT_EQ(answer.get(), 5);
     ExpectNothingHeld(sim, 1);
+}
+
+// A lock abandoned by a holder that ended without letting go is taken like a free one, and let go
+// after the call like any other.
+TEST(OemDll, ModemExportTakesAnAbandonedLockAndLetsItGo) {
+    SimModem sim;
+    OemDll dll;
+    const auto carrierId = dll.Get<std::int32_t (*)()>("OEM_GetCurrentCarrierID");
+    ASSERT_TRUE(sim.loaded() && carrierId);
+    sim->Reset();
+    std::thread([] {
+        const ScopedHandle lock(::OpenMutexA(SYNCHRONIZE, FALSE, "Local\\OemLockMutexABcdef"));
+        EXPECT_EQ(::WaitForSingleObject(lock.get(), 0), WAIT_OBJECT_0);
+    }).join();
+    EXPECT_EQ(carrierId(), 5);
+    ExpectNothingHeld(sim, 1);
+}
+
+// The frame's hold of the export lock: an abandoned mutex is owned; a wait that fails owns nothing,
+// so a hold this thread had already is not given up with it.
+TEST(ExportLockHold, AbandonedIsOwnedAFailedWaitIsNot) {
+    const ScopedHandle mutex(::CreateMutexW(nullptr, FALSE, nullptr));
+    const auto freeElsewhere = [&] {
+        return std::async(std::launch::async, [&] { return HeldMutex(::WaitForSingleObject(mutex.get(), 0) == WAIT_OBJECT_0 ? mutex.get() : nullptr).valid(); }).get();
+    };
+    std::thread([&] { ::WaitForSingleObject(mutex.get(), 0); }).join();
+    EXPECT_TRUE(WaitAndHold(mutex.get()).valid());
+    EXPECT_TRUE(freeElsewhere()) << "an abandoned mutex taken was not let go";
+    ScopedHandle modifyOnly;  // a handle that may not be waited on
+    ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), mutex.get(), ::GetCurrentProcess(), modifyOnly.put(),
+                                  MUTEX_MODIFY_STATE, FALSE, 0));
+    ASSERT_EQ(::WaitForSingleObject(mutex.get(), 0), WAIT_OBJECT_0);
+    EXPECT_FALSE(WaitAndHold(modifyOnly.get()).valid());
+    EXPECT_FALSE(freeElsewhere()) << "a failed wait let go of this thread's own hold";
+    ::ReleaseMutex(mutex.get());
 }
 
 TEST(VersionExports, AnswerAndLines) {

