@@ -31,6 +31,7 @@
 #include "tools/win/Event.h"
 #include "tools/win/ScopedBstr.h"
 #include "tools/win/ScopedComInit.h"
+#include "ScopedModule.h"
 #include "tools/win/ScopedHandle.h"
 #include "tools/win/ScopedSafeArray.h"
 

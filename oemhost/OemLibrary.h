@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "ScopedModule.h"
 #include "tools/win/ScopedHandle.h"
 
 class OemLibrary {

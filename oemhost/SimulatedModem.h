@@ -10,6 +10,7 @@
 
 #include "tools/win/ComPtr.h"
 #include "tools/win/ScopedComInit.h"
+#include "ScopedModule.h"
 #include "tools/win/ScopedHandle.h"
 
 // A class object registered for this process, revoked when the owner goes.

@@ -7,6 +7,7 @@
 
 #include "tools/win/CatchResult.h"
 #include "tools/win/ComPtr.h"
+#include "ScopedModule.h"
 #include "tools/win/ScopedHandle.h"
 
 struct Delivery::Work {

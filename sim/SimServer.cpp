@@ -16,6 +16,14 @@
 
 namespace {
 
+struct RegKeyTraits {
+    using Value = HKEY;
+    static HKEY Empty() { return nullptr; }
+    static bool IsValid(HKEY key) { return key != nullptr; }
+    static void Close(HKEY key) { ::RegCloseKey(key); }
+};
+using ScopedRegKey = UniqueAny<RegKeyTraits>;
+
 HMODULE g_module = nullptr;
 ModemState* g_modem = nullptr;
 // LockServer locks; live class objects count among the live objects.

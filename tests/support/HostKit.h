@@ -15,6 +15,7 @@
 
 #include "support/SimModem.h"
 #include "support/TestKit.h"
+#include "ScopedModule.h"
 #include "tools/win/ScopedHandle.h"
 
 struct TestFiles {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "SimControl.h"
+#include "ScopedModule.h"
 #include "tools/win/ScopedHandle.h"
 
 struct SimModem {

@@ -1,7 +1,7 @@
 #pragma once
 // Move-only owners of Win32 resources. One template, in the manner of WIL's unique_any: the
 // traits give the resource's type, its empty value and the call that gives it back, so nothing
-// is closed by hand. CreateEvent, CreateMutex, CreateThread and CreateSemaphore give null on
+// is closed by hand. The programs around the library add owners of their own on it. CreateEvent, CreateMutex, CreateThread and CreateSemaphore give null on
 // failure, CreateFile gives INVALID_HANDLE_VALUE; each owner knows which one it holds.
 
 #include <windows.h>
@@ -63,20 +63,6 @@ struct FileHandleTraits : HandleTraits {
     static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
 };
 
-struct ModuleTraits {
-    using Value = HMODULE;
-    static HMODULE Empty() { return nullptr; }
-    static bool IsValid(HMODULE module) { return module != nullptr; }
-    static void Close(HMODULE module) { ::FreeLibrary(module); }
-};
-
-struct RegKeyTraits {
-    using Value = HKEY;
-    static HKEY Empty() { return nullptr; }
-    static bool IsValid(HKEY key) { return key != nullptr; }
-    static void Close(HKEY key) { ::RegCloseKey(key); }
-};
-
 // A mutex this thread holds: released, not closed (the handle belongs to someone else).
 struct HeldMutexTraits {
     using Value = HANDLE;
@@ -87,8 +73,6 @@ struct HeldMutexTraits {
 
 using ScopedHandle = UniqueAny<HandleTraits>;
 using ScopedFileHandle = UniqueAny<FileHandleTraits>;
-using ScopedModule = UniqueAny<ModuleTraits>;
-using ScopedRegKey = UniqueAny<RegKeyTraits>;
 using HeldMutex = UniqueAny<HeldMutexTraits>;
 
 // Waits for mutex without a time-out and owns the hold when it was taken: a mutex abandoned by
