@@ -1,5 +1,5 @@
-# OEM_GetCurrentCarrierID and one log line, each against its floor in the same run: built with
-# the tests, never run by ctest.
+# OEM_GetCurrentCarrierID against a client doing the work the export must do, in the same run:
+# built with the tests, never run by ctest.
 add_executable(carrier_id_bench ${CMAKE_CURRENT_LIST_DIR}/carrier_id_bench.cpp
   ${CMAKE_SOURCE_DIR}/tests/support/SimModem.cpp)
 target_include_directories(carrier_id_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests)
