@@ -28,13 +28,9 @@ const SimFault kWaiting[] = {F::SessionOpenNoCompletion, F::NoCompletion, F::Com
     F::LateCompletion};
 // clang-format on
 
-// Handle values are multiples of four; GetProcessHandleCount answers 0 under Wine.
 int HandleCount() {
     int count = 0;
-    DWORD flags = 0;
-    for (std::uintptr_t value = 4; value < 0x10000; value += 4) {
-        count += ::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) ? 1 : 0;
-    }
+    for (const auto& [type, handles] : HandlesByType()) count += handles;
     return count;
 }
 

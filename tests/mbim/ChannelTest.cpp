@@ -233,12 +233,8 @@ TEST(SinkTest, StaleCloseArraysOfAnyShapeAndTheFailureLines) {
     EXPECT_EQ(sink->WaitCommandSession(), static_cast<DWORD>(WAIT_TIMEOUT));
     // Dimension 1's count of elements, read as bytes whatever the element size or further
     // dimensions; no data pointer is a failure.
-    struct Shape {
-        VARTYPE type;
-        std::vector<SAFEARRAYBOUND> bounds;  // empty: no array at all
-        std::string data, reply;
-        HRESULT status;
-        bool noData;
+    struct Shape {  // no bounds: no array at all
+        VARTYPE type; std::vector<SAFEARRAYBOUND> bounds; std::string data, reply; HRESULT status; bool noData;
     } const shapes[] = {
         {VT_UI1, {{6, 5}}, Bytes("\0A\0\r\n5"), Bytes("\0A\0\r\n5"), S_OK, false},
         {VT_UI1, {{7, -3}}, Bytes("\0A\0\r\n-3"), Bytes("\0A\0\r\n-3"), S_OK, false},

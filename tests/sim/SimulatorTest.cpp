@@ -80,35 +80,6 @@ HRESULT Send(IMbnDeviceServicesManager* services, const std::string& command) {
     return SUCCEEDED(result) ? service->SetCommand(1, bytes.get(), &id) : result;
 }
 
-// A host may free Oem.dll and COM may unload the simulator while a completion waits for its
-// time: the completion keeps the simulator loaded until it has run, and no longer.
-TEST(Simulator, LoadedWhileALateCompletionWaits) {
-    const std::wstring path = SimModem::RegisteredPath();
-    {
-        SimModem sim;
-        ASSERT_TRUE(sim.loaded());
-        const HMODULE module = ::GetModuleHandleW(path.c_str());
-        auto find = [&](const char* name) { return reinterpret_cast<void*>(::GetProcAddress(module, name)); };
-        sim->Reset();
-        sim->SetFault(SimFault::SessionAlreadyOpen);
-        sim->SetCommandFault("AT\r\n", 4, SimFault::LateCompletion);
-        sim->SetCompletionDelay(2000);
-        // Made by the DLL's own class object: COM holds no reference on the DLL.
-        auto getClass = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(find("DllGetClassObject"));
-        ComPtr<IClassFactory> factory;
-        ComPtr<IMbnDeviceServicesManager> services;
-        ASSERT_EQ(getClass(CLSID_MbnDeviceServicesManagerClass, IID_IClassFactory, factory.put_void()), S_OK);
-        ASSERT_EQ(factory->CreateInstance(nullptr, IID_MbnDeviceServicesManager, services.put_void()), S_OK);
-        ASSERT_EQ(Send(services.get(), "AT\r\n"), S_OK);
-        factory.reset(), services.reset();
-        EXPECT_TRUE(WaitUntil([&] { return sim->LiveObjects() == 1; }, 5000)) << "the service the completion names";
-        EXPECT_EQ(reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(find("DllCanUnloadNow"))(), S_FALSE);
-    }
-    EXPECT_NE(::GetModuleHandleW(path.c_str()), nullptr) << "unloaded under a waiting completion";
-    EXPECT_TRUE(WaitUntil([&] { return ::GetModuleHandleW(path.c_str()) == nullptr; }, 5000))
-        << "still loaded once the completion has run";
-}
-
 TEST(Simulator, AdviseAsksForTheEventsInterfaceAndEachProfileFindsItsOwnSavedState) {
     ScopedComInit com;
     ASSERT_TRUE(SUCCEEDED(com.Initialize(COINIT_MULTITHREADED)));
