@@ -91,7 +91,7 @@ TEST(FaultSoak, EveryAnswerRightOrFailedAndNothingHeld) {
         EXPECT_TRUE(ExportLockIsFree());
         EXPECT_TRUE(WaitUntil(
             [&] { return sim->CompletionsInFlight() == 0 && sim->LiveObjects() == 0 && sim->AdvisedSinks() == 0; },
-            15000));
+            20000));
         EXPECT_EQ(sim->Unadvises(), sim->Advises());
         // A session that never answered its opening is not closed; any other opened here is.
         EXPECT_EQ(sim->SessionCloses(), fault == F::SessionOpenNoCompletion ? 0 : sim->SessionOpens());

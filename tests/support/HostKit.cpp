@@ -130,7 +130,7 @@ std::vector<std::string> ReceivedCommands(const SimModem& sim) {
 
 void ExpectNothingHeld(const SimModem& sim, int channels) {
     EXPECT_TRUE(ExportLockIsFree());
-    EXPECT_TRUE(WaitUntil([&] { return sim->CompletionsInFlight() == 0 && sim->LiveObjects() == 0; }, 15000))
+    EXPECT_TRUE(WaitUntil([&] { return sim->CompletionsInFlight() == 0 && sim->LiveObjects() == 0; }, 20000))
         << sim->LiveObjects() << " simulator objects alive";
     EXPECT_EQ(std::make_tuple(sim->AdvisedSinks(), sim->Advises(), sim->Unadvises()),
               std::make_tuple(0, channels, channels))
