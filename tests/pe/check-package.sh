@@ -1,12 +1,10 @@
 #!/bin/sh
-# The release package as a host team gets it: made by cmake/package.sh, unpacked into a fresh
-# folder, exactly the files listed in the SDK layout; Oem.dll a 64-bit image with exactly the
-# expected exports, only Windows system DLLs imported and ASLR and NX on; no debug information left
-# in the shipped binaries; lib/Oem.lib in Microsoft's import-library format. Then, in a fresh Wine
-# prefix where nothing is registered, oemhost from bin/: its versions (Oem.dll's from its version
-# resource) and the report page through --simulate. Last, the package's hosts: msvc-host.c built
-# by clang and lld-link for the MSVC ABI (as C and as C++) against the simulator registered in
-# that prefix, and the CMake project cmake-host/ that finds the package and runs one export.
+# The release package as a host team gets it: made by cmake/package.sh and unpacked, exactly the
+# files of its SDK layout; Oem.dll a 64-bit image with exactly the expected exports, only Windows
+# system DLLs imported, ASLR and NX on; no debug information left in the shipped binaries;
+# lib/Oem.lib in Microsoft's format. In a fresh Wine prefix: oemhost's versions and its report
+# page through --simulate; then, with the package's simulator registered there, msvc-host.c built
+# for the MSVC ABI as C and as C++, and the CMake project cmake-host/, each run against bin/.
 # usage: check-package.sh RELEASE_DIR OBJDUMP VERSION
 here=$(dirname "$0")
 root=$here/../..

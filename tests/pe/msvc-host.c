@@ -1,15 +1,14 @@
-/* A host as Microsoft's toolchain builds it: compiled by clang for x86_64-pc-windows-msvc, as C
- * and as C++, against the package's Oem.h; linked by lld-link with its Oem.lib and kernel32 only,
- * no C runtime. Asks all six exports (the simulated modem answers) and exits 0, or prints the
- * first check that failed and exits 1. */
+/* A host built for the MSVC ABI (clang for x86_64-pc-windows-msvc, as C and as C++) against the
+ * package's Oem.h, linked by lld-link with its Oem.lib, kernel32 and no C runtime. Asks all six
+ * exports of the simulated modem; prints the first check that failed and exits 1, else exits 0. */
 #include "Oem.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 __declspec(dllimport) void* __stdcall GetStdHandle(unsigned long which);
-__declspec(dllimport) int __stdcall WriteFile(void* file, const void* data, unsigned long size,
-                                              unsigned long* written, void* overlapped);
+__declspec(dllimport) int __stdcall WriteFile(void* file, const void* data, unsigned long size, unsigned long* written,
+                                              void* overlapped);
 __declspec(dllimport) void __stdcall ExitProcess(unsigned int code);
 void start(void);
 #ifdef __cplusplus

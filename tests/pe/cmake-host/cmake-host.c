@@ -2,8 +2,6 @@
 #include <Oem.h>
 
 int main(void) {
-    return OEM_Check_If_UpdateCurrentPackage("A1.B2.C3.10.4", "A1.B2.C3.10.5") &&
-                   !OEM_Check_If_UpdateCurrentPackage("A1.B2.C3.10.4", "a1.b2.c3.10.4")
-               ? 0
-               : 1;
+    return !OEM_Check_If_UpdateCurrentPackage("A.B.C.10.4", "A.B.C.10.5") ||
+           OEM_Check_If_UpdateCurrentPackage("A.B.C.1", "x.y.z.1");
 }
