@@ -1,16 +1,31 @@
 # The release artefact: `cmake --build DIR --target package_zip` (run by cmake/package.sh on a
-# release build) writes Oem-<version>-win64.zip into DIR: the stripped binaries, their debug
-# information in debug/ (linked by a debug link), the host's header, import library and .def,
-# the simulated modem with its profiles, a sample ksconfig.ini and the host developers' readme.
+# release build) writes Oem-<version>-win64.zip into DIR, one folder laid out as Windows SDKs are:
+#   bin/            Oem.dll, oemhost.exe and oemsim.dll, stripped, each with a debug link
+#   debug/          their debug information, <binary>.debug
+#   include/        Oem.h
+#   lib/            Oem.lib (Microsoft's import-library format, written by llvm-dlltool from
+#                   Oem.def), libOem.dll.a (mingw-w64's, from the link) and Oem.def
+#   lib/cmake/Oem/  OemConfig.cmake and OemConfigVersion.cmake: find_package(Oem), Oem::Oem
+#   share/oem/      the simulated modem's profiles, a sample ksconfig.ini, the readme
 set(OEM_PACKAGE_NAME Oem-${PROJECT_VERSION}-win64)
 find_program(OEM_OBJCOPY x86_64-w64-mingw32-objcopy REQUIRED)
-configure_file(${CMAKE_SOURCE_DIR}/package/README.txt.in ${CMAKE_BINARY_DIR}/package-files/README.txt @ONLY)
-file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/package-files/contents.cmake CONTENT "
+find_program(OEM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 REQUIRED)
+set(oem_package_files ${CMAKE_BINARY_DIR}/package-files)
+configure_file(${CMAKE_SOURCE_DIR}/package/README.txt.in ${oem_package_files}/README.txt @ONLY)
+include(CMakePackageConfigHelpers)
+write_basic_package_version_file(${oem_package_files}/OemConfigVersion.cmake COMPATIBILITY SameMajorVersion)
+# The files of each folder but bin/ and debug/, which the binaries fill.
+file(GENERATE OUTPUT ${oem_package_files}/contents.cmake CONTENT "
 set(OEM_PACKAGE_BINARIES [[$<TARGET_FILE:Oem>;$<TARGET_FILE:oemhost>;$<TARGET_FILE:oemsim>]])
-set(OEM_PACKAGE_FILES [[$<TARGET_LINKER_FILE:Oem>;${CMAKE_SOURCE_DIR}/Oem/exports/Oem.def;${CMAKE_SOURCE_DIR}/Oem/include/Oem.h;${CMAKE_SOURCE_DIR}/sim/default-profile.txt;${CMAKE_SOURCE_DIR}/sim/old-firmware-profile.txt;${CMAKE_SOURCE_DIR}/package/ksconfig.ini;${CMAKE_BINARY_DIR}/package-files/README.txt]])
+set(OEM_PACKAGE_DEF [[${CMAKE_SOURCE_DIR}/Oem/exports/Oem.def]])
+set(OEM_PACKAGE_FOLDERS include lib lib/cmake/Oem share/oem)
+set(OEM_PACKAGE_include [[${CMAKE_SOURCE_DIR}/Oem/include/Oem.h]])
+set(OEM_PACKAGE_lib [[$<TARGET_LINKER_FILE:Oem>;${CMAKE_SOURCE_DIR}/Oem/exports/Oem.def]])
+set(OEM_PACKAGE_lib/cmake/Oem [[${CMAKE_SOURCE_DIR}/package/OemConfig.cmake;${oem_package_files}/OemConfigVersion.cmake]])
+set(OEM_PACKAGE_share/oem [[${CMAKE_SOURCE_DIR}/sim/default-profile.txt;${CMAKE_SOURCE_DIR}/sim/old-firmware-profile.txt;${CMAKE_SOURCE_DIR}/package/ksconfig.ini;${oem_package_files}/README.txt]])
 ")
 add_custom_target(package_zip
   COMMAND ${CMAKE_COMMAND} -DNAME=${OEM_PACKAGE_NAME} -DOUT=${CMAKE_BINARY_DIR} -DOBJCOPY=${OEM_OBJCOPY}
-          -DCONTENTS=${CMAKE_BINARY_DIR}/package-files/contents.cmake -P ${CMAKE_SOURCE_DIR}/cmake/PackageZip.cmake
+          -DDLLTOOL=${OEM_DLLTOOL} -DCONTENTS=${oem_package_files}/contents.cmake -P ${CMAKE_SOURCE_DIR}/cmake/PackageZip.cmake
   DEPENDS Oem oemhost oemsim
   VERBATIM)

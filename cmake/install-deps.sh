@@ -7,6 +7,10 @@ for pkg in cmake ninja-build g++ g++-mingw-w64-x86-64-posix binutils-mingw-w64-x
            wine64 googletest python3; do
   have "$pkg" || need+=("$pkg")
 done
+# The MSVC-ABI host of the package test: clang, lld-link and llvm-dlltool (also the package step's).
+for pkg in clang lld llvm; do
+  have "$pkg" || need+=("$pkg")
+done
 if [ ${#need[@]} -gt 0 ]; then
   if [ "$(id -u)" -ne 0 ]; then
     echo "missing packages: ${need[*]} (run as root to install them)" >&2

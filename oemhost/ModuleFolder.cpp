@@ -9,3 +9,9 @@ std::wstring BesideThisExecutable(const wchar_t* fileName) {
     folder.erase(folder.rfind(L'\\') + 1);
     return folder + fileName;
 }
+
+std::wstring ShippedDataFile(const wchar_t* fileName) {
+    const std::wstring beside = BesideThisExecutable(fileName);
+    if (::GetFileAttributesW(beside.c_str()) != INVALID_FILE_ATTRIBUTES) return beside;
+    return BesideThisExecutable((L"..\\share\\oem\\" + std::wstring(fileName)).c_str());
+}

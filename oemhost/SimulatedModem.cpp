@@ -24,6 +24,9 @@ bool SimulatedModem::Start(const std::string& profile) {
             return false;
         }
         ::SetEnvironmentVariableA("OEMSIM_PROFILE", full);
+    } else if (::GetEnvironmentVariableW(L"OEMSIM_PROFILE", nullptr, 0) == 0) {
+        // The simulator looks for its default profile beside itself, not in the package's share\oem\.
+        ::SetEnvironmentVariableW(L"OEMSIM_PROFILE", ShippedDataFile(L"default-profile.txt").c_str());
     }
     const HRESULT init = com_.Initialize(COINIT_MULTITHREADED);
     if (FAILED(init)) {

@@ -1,9 +1,10 @@
 #!/bin/sh
-# The release package as a host team gets it: made by cmake/package.sh, unpacked into a fresh
-# folder, exactly the files listed; Oem.dll a 64-bit image with exactly the expected exports,
-# only Windows system DLLs imported and ASLR and NX on; no debug information left in the shipped
-# binaries; then oemhost from the unpacked folder in a fresh Wine prefix where nothing is
-# registered: its versions (Oem.dll's from its version resource), and the report page through --simulate.
+# The release package as a host team gets it: made by cmake/package.sh and unpacked, exactly the
+# files of its SDK layout; Oem.dll a 64-bit image with exactly the expected exports, only Windows
+# system DLLs imported, ASLR and NX on; no debug information left in the shipped binaries;
+# lib/Oem.lib in Microsoft's format. In a fresh Wine prefix: oemhost's versions and its report
+# page through --simulate; then, with the package's simulator registered there, msvc-host.c built
+# for the MSVC ABI as C and as C++, and the CMake project cmake-host/, each run against bin/.
 # usage: check-package.sh RELEASE_DIR OBJDUMP VERSION
 here=$(dirname "$0")
 root=$here/../..
@@ -19,11 +20,12 @@ mkdir -p "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "$release/Oem-$version-win64.zip") || fail "unpacking the zip"
 dir=$work/unpacked/Oem-$version-win64
 files=$(cd "$dir" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
-[ "$files" = "./Oem.def ./Oem.dll ./Oem.h ./Oem.lib ./README.txt ./debug/Oem.dll.debug ./debug/oemhost.exe.debug \
-./debug/oemsim.dll.debug ./default-profile.txt ./ksconfig.ini ./oemhost.exe ./oemsim.dll ./old-firmware-profile.txt " ] ||
-  fail "the zip's files: $files"
+[ "$files" = "./bin/Oem.dll ./bin/oemhost.exe ./bin/oemsim.dll ./debug/Oem.dll.debug ./debug/oemhost.exe.debug \
+./debug/oemsim.dll.debug ./include/Oem.h ./lib/Oem.def ./lib/Oem.lib ./lib/cmake/Oem/OemConfig.cmake \
+./lib/cmake/Oem/OemConfigVersion.cmake ./lib/libOem.dll.a ./share/oem/README.txt ./share/oem/default-profile.txt \
+./share/oem/ksconfig.ini ./share/oem/old-firmware-profile.txt " ] || fail "the zip's files: $files"
 
-dump=$("$objdump" -p "$dir/Oem.dll")
+dump=$("$objdump" -p "$dir/bin/Oem.dll")
 case "$dump" in *"file format pei-x86-64"*) ;; *) fail "Oem.dll is not a 64-bit PE image" ;; esac
 exports=$(printf '%s\n' "$dump" | sed -n '/Ordinal\/Name Pointer\] Table/,/^$/s/^\s*\[ *[0-9]*\] //p' | LC_ALL=C sort)
 [ "$exports" = "$(LC_ALL=C sort "$here/expected_exports.txt")" ] || fail "Oem.dll's exports: $exports"
@@ -35,20 +37,38 @@ flags=0x$(printf '%s\n' "$dump" | sed -n 's/^DllCharacteristics\s*//p')
 # HIGH_ENTROPY_VA, DYNAMIC_BASE and NX_COMPAT
 [ $((flags & 0x160)) -eq $((0x160)) ] || fail "Oem.dll lacks ASLR or NX: DllCharacteristics $flags"
 for binary in Oem.dll oemhost.exe oemsim.dll; do
-  sections=$("$objdump" -h "$dir/$binary")
+  sections=$("$objdump" -h "$dir/bin/$binary")
   case "$sections" in *.debug_*) fail "$binary keeps debug sections" ;; esac
   case "$sections" in *.gnu_debuglink*) ;; *) fail "$binary has no debug link" ;; esac
 done
+# One short import record per export, as Microsoft's linker writes them.
+[ "$(llvm-readobj "$dir/lib/Oem.lib" | grep -c '^Format: COFF-import-file')" -eq 6 ] || fail "lib/Oem.lib's format"
 
-sh "$root/cmake/wine-run.sh" "$work/prefix" wineboot -i >/dev/null 2>&1
-run() { sh "$root/cmake/wine-run.sh" "$work/prefix" "$dir/oemhost.exe" "$@" | tr -d '\r'; }
+wine() { sh "$root/cmake/wine-run.sh" "$work/prefix" "$@"; }
+windows() { printf 'Z:%s' "$1" | tr / '\\'; }
+wine wineboot -i >/dev/null 2>&1
+run() { wine "$dir/bin/oemhost.exe" "$@" | tr -d '\r'; }
 versions=$(run --version)
 case "$versions" in
   "oemhost $version
 Oem.dll $version"[.\ ]*) ;;
   *) fail "versions: $versions" ;;
 esac
-sh "$root/cmake/wine-run.sh" "$work/prefix" "$dir/oemhost.exe" carrier-id >/dev/null &&
+wine "$dir/bin/oemhost.exe" carrier-id >/dev/null &&
   fail "a modem answered without --simulate: the prefix is not fresh"
 run --simulate report | diff "$root/tests/host/report-page.txt" - || fail "the report page through --simulate"
+
+wine regsvr32 /s "$(windows "$dir/bin/oemsim.dll")" || fail "registering oemsim.dll"
+export OEMSIM_PROFILE="$(windows "$dir/share/oem/default-profile.txt")"
+for lang in c c++; do
+  clang --target=x86_64-pc-windows-msvc -x $lang -Wall -Wextra -Werror -I"$dir/include" -c "$here/msvc-host.c" \
+    -o "$work/msvc-host-$lang.obj" &&
+    lld-link -nologo -nodefaultlib -entry:start -subsystem:console -out:"$dir/bin/msvc-host-$lang.exe" \
+      "$work/msvc-host-$lang.obj" "$dir/lib/Oem.lib" /usr/x86_64-w64-mingw32/lib/libkernel32.a ||
+    fail "building the MSVC-ABI host as $lang"
+  wine "$dir/bin/msvc-host-$lang.exe" || fail "the MSVC-ABI host as $lang"
+done
+cmake -S "$here/cmake-host" -B "$work/cmake-host" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DCMAKE_PREFIX_PATH="$dir" && cmake --build "$work/cmake-host" || fail "building the CMake host"
+WINEPATH=$(windows "$dir/bin") sh "$root/cmake/wine-run.sh" "$work/prefix" "$work/cmake-host/cmake-host.exe" || fail "the CMake host, Oem.dll on its PATH"
 echo "package: passed"
