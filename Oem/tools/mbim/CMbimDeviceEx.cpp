@@ -16,6 +16,21 @@ unsigned Hex(HRESULT hr) {
 
 }  // namespace
 
+HRESULT MbnInterfaceAt(SAFEARRAY* interfaces, LONG index, ComPtr<IMbnInterface>* found) {
+    found->reset();
+    // Only an array of interface pointers may be read into one: any other element could be
+    // larger than the pointer it is copied into.
+    if (::SafeArrayGetDim(interfaces) != 1 || (interfaces->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) == 0 ||
+        interfaces->cbElements != sizeof(IUnknown*)) {
+        return DISP_E_BADVARTYPE;
+    }
+    ComPtr<IUnknown> element;
+    const HRESULT hr = ::SafeArrayGetElement(interfaces, &index, element.put());
+    if (FAILED(hr)) return hr;
+    // The element is asked for the interface rather than trusted to be one.
+    return element ? element->QueryInterface(IID_MbnInterface, found->put_void()) : E_NOINTERFACE;
+}
+
 CMbimDeviceEx::CMbimDeviceEx(const MbimWaits& waits)
     : log_(ComPtr<IGlobalTools::ILog>::Adopt(GetSharedLog())), waits_(waits) {}
 
@@ -105,18 +120,7 @@ ComPtr<IMbnInterface> CMbimDeviceEx::GetFirstInterface() {
         return first;  // no interface
     }
 
-    // Only an array of interface pointers may be read into one: any other element could be
-    // larger than the pointer it is copied into.
-    HRESULT hr = DISP_E_BADVARTYPE;
-    ComPtr<IUnknown> element;
-    if (::SafeArrayGetDim(array) == 1 && (array->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) != 0 &&
-        array->cbElements == sizeof(IUnknown*)) {
-        hr = ::SafeArrayGetElement(array, &lower, element.put());
-        // The element is asked for the interface rather than trusted to be one.
-        if (SUCCEEDED(hr)) {
-            hr = element ? element->QueryInterface(IID_MbnInterface, first.put_void()) : E_NOINTERFACE;
-        }
-    }
+    HRESULT hr = MbnInterfaceAt(array, lower, &first);
     if (FAILED(hr) || !first) {
         log_->WriteLog(0, "[error]GetFirstInterface(): SafeArrayGetElement hr=0x%x", Hex(FAILED(hr) ? hr : E_POINTER));
         first.reset();

@@ -13,6 +13,10 @@
 #include "MbimWaits.h"
 #include "platform/MbnApi.h"
 
+// The element at index of an array that GetInterfaces gave, asked for IMbnInterface; a failure
+// (DISP_E_BADVARTYPE for an array that does not hold interface pointers) leaves found empty.
+HRESULT MbnInterfaceAt(SAFEARRAY* interfaces, LONG index, ComPtr<IMbnInterface>* found);
+
 // The AT-over-MBIM channel: one AT command at a time, sent as a device-service command on the
 // first mobile-broadband interface, its reply matched by the event sink.
 class CMbimDeviceEx : public IGlobalTools::IMbimChannel {
