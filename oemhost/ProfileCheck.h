@@ -3,7 +3,7 @@
 
 #include <string>
 
-// The profile --simulate is to answer from (profile, from --profile, else the one the
+// The profile the simulated modem is to answer from (profile, from --profile, else the one the
 // environment variable OEMSIM_PROFILE names; none: the simulator's default) read and parsed as
 // the simulator reads it. False, after saying on standard error which file and why, when it
 // cannot be used: oemhost then sends nothing.

@@ -122,8 +122,9 @@ int Run(const Arguments& words, HostOutput& out, HostOptions* read, std::string*
         PrintUsage(stderr);
         return kExitUsage;
     }
-    // A profile the simulator could not answer from is refused before anything is sent.
-    if (options.simulate && !ProfileUsable(options.profile)) return kExitUsage;
+    // A profile the simulator could not answer from (--profile, or OEMSIM_PROFILE for the
+    // registered one too) is refused before anything is sent.
+    if (!ProfileUsable(options.profile)) return kExitUsage;
 
     // Declared before the library: Oem.dll is unloaded before the simulator goes.
     SimulatedModem simulator;
