@@ -99,9 +99,8 @@ public:
         line->call = "CoInitializeEx";
         line->result = com_.Initialize(COINIT_MULTITHREADED);
         if (FAILED(line->result)) {
-            Fail(line, "this thread cannot enter the multithreaded apartment",
-                 "run oemhost on its own from a console, not from within another program");
-            return false;
+            return Fail(line, "this thread cannot enter the multithreaded apartment",
+                        "run oemhost on its own from a console, not from within another program");
         }
         line->detail = line->result == S_FALSE ? "in it already" : "entered";
         return true;
@@ -112,10 +111,9 @@ public:
         line->result = ::CoCreateInstance(CLSID_MbnInterfaceManagerClass, nullptr, CLSCTX_ALL, IID_MbnInterfaceManager,
                                           interfaceManager_.put_void());
         if (FAILED(line->result) || !interfaceManager_) {
-            Fail(line, "the Mobile Broadband API is not there",
-                 "it needs Windows 8 or later with the WWAN AutoConfig service (WwanSvc); install the "
-                 "modem's driver package, then start that service");
-            return false;
+            return Fail(line, "the Mobile Broadband API is not there",
+                        "it needs Windows 8 or later with the WWAN AutoConfig service (WwanSvc); install the "
+                        "modem's driver package, then start that service");
         }
         line->detail = "made";
         return true;
@@ -132,10 +130,9 @@ public:
             ::SafeArrayGetUBound(array.get(), 1, &upper);
         }
         if (FAILED(line->result) || lower > upper) {
-            Fail(line, "no mobile-broadband interface",
-                 "the modem is not attached, not powered or has no driver: plug it in, check Device Manager "
-                 "under Network adapters, install the modem's driver package");
-            return false;
+            return Fail(line, "no mobile-broadband interface",
+                        "the modem is not attached, not powered or has no driver: plug it in, check Device Manager "
+                        "under Network adapters, install the modem's driver package");
         }
         std::string listed;
         const ReadyStateRow* first = nullptr;
@@ -149,8 +146,7 @@ public:
             if (FAILED(hr)) {
                 line->call = "IMbnInterface";
                 line->result = hr;
-                Fail(line, "an interface could not be read", kRestartService);
-                return false;
+                return Fail(line, "an interface could not be read", kRestartService);
             }
             const ReadyStateRow& ready = ReadyStateOf(state);
             if (i == lower) {
@@ -187,16 +183,15 @@ public:
             line->result = connectionPoint_->Advise(static_cast<IMbnDeviceServicesEvents*>(sink_.get()), &cookie_);
         }
         if (FAILED(line->result) || cookie_ == 0) {
-            Fail(line, "the device services manager or its events cannot be reached",
-                 "the device services part of the API needs Windows 8 or later; " + std::string(kRestartService));
-            return false;
+            return Fail(
+                line, "the device services manager or its events cannot be reached",
+                "the device services part of the API needs Windows 8 or later; " + std::string(kRestartService));
         }
         line->call = "GetDeviceServicesContext";
         line->result = servicesManager_->GetDeviceServicesContext(interfaceId_.get(), context_.put());
         if (FAILED(line->result) || !context_) {
-            Fail(line, "the first interface has no device services context",
-                 "the modem went away or restarted during the walk: wait until it is back and try again");
-            return false;
+            return Fail(line, "the first interface has no device services context",
+                        "the modem went away or restarted during the walk: wait until it is back and try again");
         }
         line->detail = "events advised, context of the first interface";
         return true;
@@ -207,10 +202,9 @@ public:
         ScopedBstr serviceId(kAtDeviceServiceId);
         line->result = context_->GetDeviceService(serviceId.get(), service_.put());
         if (FAILED(line->result) || !service_) {
-            Fail(line, "the modem does not offer the AT device service " + Narrow(kAtDeviceServiceId),
-                 "its driver or firmware does not carry AT commands over MBIM: install the module maker's "
-                 "driver package that enables it, or update the modem's firmware");
-            return false;
+            return Fail(line, "the modem does not offer the AT device service " + Narrow(kAtDeviceServiceId),
+                        "its driver or firmware does not carry AT commands over MBIM: install the module maker's "
+                        "driver package that enables it, or update the modem's firmware");
         }
         line->detail = Narrow(kAtDeviceServiceId);
         return true;
@@ -230,14 +224,12 @@ public:
         ULONG requestId = 0;
         line->result = service_->OpenCommandSession(&requestId);
         if (line->result != S_OK) {
-            Fail(line, "the platform did not start opening the session",
-                 "another program may hold the modem's AT service: close other modem tools, then try again");
-            return false;
+            return Fail(line, "the platform did not start opening the session",
+                        "another program may hold the modem's AT service: close other modem tools, then try again");
         }
         if (sink_->WaitCommandSession() != WAIT_OBJECT_0) {
-            Fail(line, "no completion within " + std::to_string(MbimWaits().sessionMs) + " ms",
-                 "the modem does not confirm sessions: unplug it and plug it in again, or restart the machine");
-            return false;
+            return Fail(line, "no completion within " + std::to_string(MbimWaits().sessionMs) + " ms",
+                        "the modem does not confirm sessions: unplug it and plug it in again, or restart the machine");
         }
         openedHere_ = true;
         line->call = "OnOpenCommandSessionComplete";
@@ -260,35 +252,31 @@ public:
             line->result = service_->SetCommand(kAtCommandId, bytes.get(), &requestId);
         }
         if (FAILED(line->result)) {
-            Fail(line, "the platform refused the command",
-                 line->result == E_ACCESSDENIED
-                     ? "this user may not send device-service commands: run oemhost as an administrator"
-                     : "restart the modem (unplug it and plug it in again), then try again");
-            return true;
+            return Fail(line, "the platform refused the command",
+                        line->result == E_ACCESSDENIED
+                            ? "this user may not send device-service commands: run oemhost as an administrator"
+                            : "restart the modem (unplug it and plug it in again), then try again");
         }
         sink_->SetRequestId(requestId);
         std::string reply;
         if (sink_->WaitReply(&reply) != WAIT_OBJECT_0) {
-            Fail(line,
-                 "no completion with request id " + std::to_string(requestId) + " within " +
-                     std::to_string(MbimWaits().replyMs) + " ms",
-                 "the modem took the command but did not answer: restart it; if it stays, update its firmware");
-            return true;
+            return Fail(line,
+                        "no completion with request id " + std::to_string(requestId) + " within " +
+                            std::to_string(MbimWaits().replyMs) + " ms",
+                        "the modem took the command but did not answer: restart it; if it stays, update its firmware");
         }
         line->reply = reply;
         line->call = "OnSetCommandComplete";
         line->result = sink_->ReplyStatus();
         if (FAILED(line->result)) {
-            Fail(line, "the completion reports a failure",
-                 "the modem could not carry out the command: restart it; if it stays, update its firmware");
-            return true;
+            return Fail(line, "the completion reports a failure",
+                        "the modem could not carry out the command: restart it; if it stays, update its firmware");
         }
         const std::string shown = "\"" + SimProfile::Escape(reply) + "\"";
         if (reply.find("OK") == std::string::npos) {
-            Fail(line, "answered " + shown + ", without OK",
-                 "the AT device service does not reach the modem's AT command processor: update the "
-                 "modem's firmware or its driver package");
-            return true;
+            return Fail(line, "answered " + shown + ", without OK",
+                        "the AT device service does not reach the modem's AT command processor: update the "
+                        "modem's firmware or its driver package");
         }
         line->detail = "answered " + shown;
         return true;
@@ -300,7 +288,7 @@ public:
             return true;
         }
         if (!openedHere_) {
-            line->outcome = Outcome::Skipped;
+            line->outcome = Outcome::Skipped;  // nothing was opened
             return true;
         }
         line->call = "CloseCommandSession";
@@ -310,28 +298,27 @@ public:
             "harmless until the modem restarts: the next program finds the session open and uses it; restart the "
             "modem if commands stop";
         if (line->result != S_OK) {
-            Fail(line, "the platform did not start closing the session", advice);
-            return false;
+            return Fail(line, "the platform did not start closing the session", advice);
         }
         if (sink_->WaitCommandSession() != WAIT_OBJECT_0) {
-            Fail(line, "no completion within " + std::to_string(MbimWaits().sessionMs) + " ms", advice);
-            return false;
+            return Fail(line, "no completion within " + std::to_string(MbimWaits().sessionMs) + " ms", advice);
         }
         line->call = "OnCloseCommandSessionComplete";
         line->result = sink_->SessionStatus();
         if (FAILED(line->result)) {
-            Fail(line, "the completion reports a failure", advice);
-            return false;
+            return Fail(line, "the completion reports a failure", advice);
         }
         line->detail = "closed";
         return true;
     }
 
 private:
-    static void Fail(StepLine* line, const std::string& what, const std::string& advice) {
+    // Marks the step failed; false, for a step after which nothing can go on.
+    static bool Fail(StepLine* line, const std::string& what, const std::string& advice) {
         line->outcome = Outcome::Failed;
         line->detail = what;
         line->advice = advice;
+        return false;
     }
 
     ScopedComInit com_;
@@ -415,7 +402,8 @@ int RunDoctor(const OemLibrary&, const Arguments& arguments, HostOutput& out) {
             StepLine line;
             line.exitCode = row.exitCode;
             line.title = row.title;
-            if (goOn) {
+            // The session is closed whenever it was opened, also after a failed command.
+            if (goOn || row.exitCode == kExitDoctorSessionClose) {
                 line.outcome = Outcome::Ok;
                 goOn = (doctor.*row.work)(&line);
             }
