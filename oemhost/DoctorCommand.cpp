@@ -168,21 +168,12 @@ public:
         line->call = "CoCreateInstance(MbnDeviceServicesManager)";
         line->result = ::CoCreateInstance(CLSID_MbnDeviceServicesManagerClass, nullptr, CLSCTX_ALL,
                                           IID_MbnDeviceServicesManager, servicesManager_.put_void());
-        ComPtr<IConnectionPointContainer> container;
         if (SUCCEEDED(line->result) && servicesManager_) {
-            line->call = "QueryInterface(IConnectionPointContainer)";
-            line->result = servicesManager_->QueryInterface(IID_IConnectionPointContainer, container.put_void());
-        }
-        if (SUCCEEDED(line->result) && container) {
-            line->call = "FindConnectionPoint(IMbnDeviceServicesEvents)";
-            line->result = container->FindConnectionPoint(IID_MbnDeviceServicesEvents, connectionPoint_.put());
-        }
-        if (SUCCEEDED(line->result) && connectionPoint_) {
-            line->call = "Advise";
+            line->call = "AdviseServiceEvents (QueryInterface, FindConnectionPoint, Advise)";
             sink_ = ComPtr<CDefaultServiceEvent>::Adopt(new CDefaultServiceEvent());
-            line->result = connectionPoint_->Advise(static_cast<IMbnDeviceServicesEvents*>(sink_.get()), &cookie_);
+            line->result = AdviseServiceEvents(servicesManager_.get(), sink_.get(), &connectionPoint_, &cookie_);
         }
-        if (FAILED(line->result) || cookie_ == 0) {
+        if (line->result != S_OK || !servicesManager_) {
             return Fail(
                 line, "the device services manager or its events cannot be reached",
                 "the device services part of the API needs Windows 8 or later; " + std::string(kRestartService));

@@ -31,6 +31,19 @@ HRESULT MbnInterfaceAt(SAFEARRAY* interfaces, LONG index, ComPtr<IMbnInterface>*
     return element ? element->QueryInterface(IID_MbnInterface, found->put_void()) : E_NOINTERFACE;
 }
 
+HRESULT AdviseServiceEvents(IMbnDeviceServicesManager* manager, IMbnDeviceServicesEvents* sink,
+                            ComPtr<IConnectionPoint>* connectionPoint, DWORD* cookie) {
+    ComPtr<IConnectionPointContainer> container;
+    HRESULT hr = manager->QueryInterface(IID_IConnectionPointContainer, container.put_void());
+    if (hr != S_OK) return hr;
+    if (!container) return E_NOINTERFACE;
+    hr = container->FindConnectionPoint(IID_MbnDeviceServicesEvents, connectionPoint->put());
+    if (hr != S_OK) return hr;
+    if (!*connectionPoint) return E_NOINTERFACE;
+    hr = (*connectionPoint)->Advise(sink, cookie);
+    return FAILED(hr) ? hr : S_OK;
+}
+
 CMbimDeviceEx::CMbimDeviceEx(const MbimWaits& waits)
     : log_(ComPtr<IGlobalTools::ILog>::Adopt(GetSharedLog())), waits_(waits) {}
 
@@ -78,19 +91,10 @@ HRESULT CMbimDeviceEx::OpenImpl() {
         return result;
     };
 
-    ComPtr<IConnectionPointContainer> container;
-    hr = servicesManager_->QueryInterface(IID_IConnectionPointContainer, container.put_void());
-    if (hr != S_OK) return connectFailed(hr);
-    if (!container) return connectFailed(E_NOINTERFACE);
-
     ComPtr<IConnectionPoint> connectionPoint;
-    hr = container->FindConnectionPoint(IID_MbnDeviceServicesEvents, connectionPoint.put());
-    if (hr != S_OK) return connectFailed(hr);
-    if (!connectionPoint) return connectFailed(E_NOINTERFACE);
-
     DWORD cookie = 0;
-    hr = connectionPoint->Advise(static_cast<IMbnDeviceServicesEvents*>(sink.get()), &cookie);
-    if (FAILED(hr)) return connectFailed(hr);
+    hr = AdviseServiceEvents(servicesManager_.get(), sink.get(), &connectionPoint, &cookie);
+    if (hr != S_OK) return connectFailed(hr);
 
     sink_ = sink.get();
     AdviseRecord& record = pending.front();
