@@ -1,10 +1,12 @@
 #pragma once
-// The words oemhost prints for the exports' answers, shared by the single commands and the
-// report, and the carrier switch modes by the names oemhost takes.
+// The words oemhost prints for the exports' answers and the answers as its JSON gives them,
+// shared by the single commands and the report, and the carrier switch modes by the names
+// oemhost takes.
 
 #include <cstdint>
 #include <string>
 
+#include "HostOutput.h"
 #include "Oem.h"
 
 struct SwitchModeName {
@@ -30,3 +32,14 @@ const char* UpdateAnswer(bool differs);
 
 // "differs, flash it" or "same, no flash".
 const char* FlashAnswer(bool flash);
+
+// Each export's call as the JSON gives it: inputs, raw result, meaning, outputs.
+ExportAnswer CarrierIdAnswer(std::int32_t carrier);
+ExportAnswer GetSwitchAnswer(CarrierSwitchMode mode, int result, std::int32_t value, bool flag);
+// setting: what was asked for, in words ("on, carrier 20").
+ExportAnswer SetSwitchAnswer(CarrierSwitchMode mode, std::int32_t value, bool flag, int result,
+                             const std::string& setting);
+ExportAnswer PackageAnswer(const std::string& current, const std::string& next, bool differs);
+ExportAnswer CarrierPackageAnswer(const std::string& current, const std::string& next, bool differs);
+ExportAnswer FlashDecisionAnswer(const std::string& newFirmware, const std::string& newNvm,
+                                 const FlashDecision& decision);

@@ -8,13 +8,10 @@
 #include "CapturedProfile.h"
 #include "HostCommands.h"
 #include "exports/ModemExportFrame.h"
+#include "exports/ModuleGlobals.h"
 #include "tools/win/ScopedHandle.h"
 
 namespace {
-
-// The DLL's export lock, so that the capture never interleaves with a host calling the
-// exports of any process of this logon.
-constexpr char kExportLockName[] = "Local\\OemLockMutexABcdef";
 
 bool FileExists(const std::string& path) {
     return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -51,7 +48,7 @@ std::vector<CapturedReply> AskModem(HANDLE exportLock, std::string* note) {
 }  // namespace
 
 // capture FILE [--force]: the read-only queries of the exports, written as a modem profile.
-int RunCapture(const OemLibrary&, const Arguments& arguments) {
+int RunCapture(const OemLibrary&, const Arguments& arguments, HostOutput& out) {
     const bool force = arguments.size() == 2 && arguments[1] == "--force";
     if (arguments.empty() || arguments.size() > 2 || (arguments.size() == 2 && !force)) return kExitUsage;
     const std::string& path = arguments[0];
@@ -59,7 +56,8 @@ int RunCapture(const OemLibrary&, const Arguments& arguments) {
         std::fprintf(stderr, "oemhost: %s exists; --force overwrites it\n", path.c_str());
         return kExitUsage;
     }
-    ScopedHandle exportLock(::CreateMutexA(nullptr, FALSE, kExportLockName));
+    // The DLL's export lock: the capture never interleaves with a host calling the exports.
+    const ScopedHandle exportLock = CreateExportLock();
     std::string note;
     const std::vector<CapturedReply> replies = AskModem(exportLock.get(), &note);
 
@@ -82,8 +80,14 @@ int RunCapture(const OemLibrary&, const Arguments& arguments) {
         return kExitUsage;
     }
     std::size_t answered = 0;
-    for (const CapturedReply& captured : replies) answered += captured.answered ? 1 : 0;
-    std::printf("Captured %u of %u replies into %s\n", static_cast<unsigned>(answered),
-                static_cast<unsigned>(replies.size()), path.c_str());
+    JsonArray replyList;
+    for (const CapturedReply& captured : replies) {
+        answered += captured.answered ? 1 : 0;
+        JsonObject reply = JsonObject().Text("command", captured.command).Bool("answered", captured.answered);
+        replyList.Add(captured.answered ? reply.Text("reply", captured.reply) : reply.Null("reply"));
+    }
+    out.fields().Text("file", path).Array("replies", replyList);
+    out.Print("Captured %u of %u replies into %s\n", static_cast<unsigned>(answered),
+              static_cast<unsigned>(replies.size()), path.c_str());
     return answered == 0 ? kExitNoAnswer : kExitAnswered;
 }

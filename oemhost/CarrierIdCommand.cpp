@@ -1,22 +1,23 @@
 #include <cstdint>
-#include <cstdio>
 
+#include "AnswerText.h"
 #include "HostCommands.h"
 
-int RunCarrierId(const OemLibrary& oem, const Arguments& arguments) {
+int RunCarrierId(const OemLibrary& oem, const Arguments& arguments, HostOutput& out) {
     if (!arguments.empty()) return kExitUsage;
     const auto getCarrierId = oem.Find<decltype(&OEM_GetCurrentCarrierID)>("OEM_GetCurrentCarrierID");
     if (getCarrierId == nullptr) return kExitNoLibrary;
 
     const std::int32_t carrier = getCarrierId();
+    out.Answer(CarrierIdAnswer(carrier));
     if (carrier < 0) {
-        std::printf("No answer from the modem (OEM_GetCurrentCarrierID returned %d).\n", static_cast<int>(carrier));
+        out.Print("No answer from the modem (OEM_GetCurrentCarrierID returned %d).\n", static_cast<int>(carrier));
         return kExitNoAnswer;
     }
     if (carrier == 0) {
-        std::printf("Current carrier id: 0 (the modem's reply carried no carrier id, or the carrier is 0)\n");
+        out.Print("Current carrier id: 0 (the modem's reply carried no carrier id, or the carrier is 0)\n");
     } else {
-        std::printf("Current carrier id: %d\n", static_cast<int>(carrier));
+        out.Print("Current carrier id: %d\n", static_cast<int>(carrier));
     }
     return kExitAnswered;
 }

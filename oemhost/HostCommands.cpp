@@ -19,6 +19,41 @@ const HostCommand kHostCommands[] = {
     {"capture", "FILE [--force]",
      "the modem's replies to the exports' read-only queries, written as a profile of the simulated modem", &RunCapture,
      true},
+    {"doctor", "",
+     "the path of an AT command through the Mobile Broadband API, one step a line: what failed and what to do",
+     &RunDoctor, true},
 };
 
 const std::size_t kHostCommandCount = sizeof kHostCommands / sizeof kHostCommands[0];
+
+namespace {
+
+struct ExitCodeRow {
+    int code;
+    const char* meaning;
+};
+
+const ExitCodeRow kExitCodes[] = {
+    {kExitAnswered, "answered"},
+    {kExitNoAnswer, "no answer"},
+    {kExitUsage, "usage"},
+    {kExitNoLibrary, "no library"},
+    {kExitDiffers, "differs"},
+    {kExitDoctorCom, "doctor: COM"},
+    {kExitDoctorInterfaceManager, "doctor: interface manager"},
+    {kExitDoctorInterfaces, "doctor: interfaces"},
+    {kExitDoctorServices, "doctor: device services"},
+    {kExitDoctorAtService, "doctor: AT device service"},
+    {kExitDoctorSessionOpen, "doctor: session open"},
+    {kExitDoctorCommand, "doctor: command"},
+    {kExitDoctorSessionClose, "doctor: session close"},
+};
+
+}  // namespace
+
+const char* ExitMeaning(int exitCode) {
+    for (const ExitCodeRow& row : kExitCodes) {
+        if (row.code == exitCode) return row.meaning;
+    }
+    return "unknown";
+}

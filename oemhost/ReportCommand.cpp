@@ -1,5 +1,4 @@
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "AnswerText.h"
@@ -47,8 +46,8 @@ bool ReadOptions(const Arguments& arguments, ReportVersions* versions) {
 }
 
 // One answer line of the page, its label in a column of its own.
-void Row(const std::string& label, const std::string& answer) {
-    std::printf("   %-25s %s\n", (label + ":").c_str(), answer.c_str());
+void Row(const HostOutput& out, const std::string& label, const std::string& answer) {
+    out.Print("   %-25s %s\n", (label + ":").c_str(), answer.c_str());
 }
 
 std::string Versions(const std::string& current, const std::string& next) {
@@ -58,7 +57,7 @@ std::string Versions(const std::string& current, const std::string& next) {
 }  // namespace
 
 // One page answering the four questions; exit 1 when any modem question got no answer.
-int RunReport(const OemLibrary& oem, const Arguments& arguments) {
+int RunReport(const OemLibrary& oem, const Arguments& arguments, HostOutput& out) {
     ReportVersions versions;
     if (!ReadOptions(arguments, &versions)) return kExitUsage;
     const auto packageDiffers =
@@ -74,39 +73,45 @@ int RunReport(const OemLibrary& oem, const Arguments& arguments) {
     }
     bool allAnswered = true;
 
-    std::printf("Modem report (Oem.dll)\n\n");
-    std::printf("1. Does the installed package, or its carrier package, differ from the new one?\n");
+    out.Print("Modem report (Oem.dll)\n\n");
+    out.Print("1. Does the installed package, or its carrier package, differ from the new one?\n");
     const bool packageUpdate = packageDiffers(versions.package.c_str(), versions.packageNew.c_str());
-    Row("Package", Versions(versions.package, versions.packageNew) + UpdateAnswer(packageUpdate));
+    out.Answer(PackageAnswer(versions.package, versions.packageNew, packageUpdate));
+    Row(out, "Package", Versions(versions.package, versions.packageNew) + UpdateAnswer(packageUpdate));
     const bool carrierUpdate = carrierDiffers(nullptr, versions.carrier.c_str(), versions.carrierNew.c_str());
-    Row("Carrier package", Versions(versions.carrier, versions.carrierNew) + UpdateAnswer(carrierUpdate));
+    out.Answer(CarrierPackageAnswer(versions.carrier, versions.carrierNew, carrierUpdate));
+    Row(out, "Carrier package", Versions(versions.carrier, versions.carrierNew) + UpdateAnswer(carrierUpdate));
 
-    std::printf("2. Do the firmware and the NVM image on the modem differ from the new ones?\n");
+    out.Print("2. Do the firmware and the NVM image on the modem differ from the new ones?\n");
     const FlashDecision flash = decideFlash(versions.firmwareNew.c_str(), versions.nvmNew.c_str());
+    out.Answer(FlashDecisionAnswer(versions.firmwareNew, versions.nvmNew, flash));
     if (flash.Result) {
-        Row("Firmware", "new " + versions.firmwareNew + ": " + FlashAnswer(flash.FlashModemImage));
-        Row("NVM", "new " + versions.nvmNew + ": " + FlashAnswer(flash.FlashNVMImage));
+        Row(out, "Firmware", "new " + versions.firmwareNew + ": " + FlashAnswer(flash.FlashModemImage));
+        Row(out, "NVM", "new " + versions.nvmNew + ": " + FlashAnswer(flash.FlashNVMImage));
     } else {
-        Row("Firmware and NVM", "no answer (the modem's versions could not both be read)");
+        Row(out, "Firmware and NVM", "no answer (the modem's versions could not both be read)");
         allAnswered = false;
     }
 
-    std::printf("3. How does the modem choose its carrier?\n");
+    out.Print("3. How does the modem choose its carrier?\n");
     for (const SwitchModeName& mode : kSwitchModeNames) {
         std::int32_t value = 0;
         bool flag = false;
-        const bool answered = getSwitch(mode.mode, &value, &flag) == 1;
-        Row(mode.title, answered ? DescribeSwitch(mode.mode, value, flag) : "no answer");
+        const int result = getSwitch(mode.mode, &value, &flag);
+        out.Answer(GetSwitchAnswer(mode.mode, result, value, flag));
+        const bool answered = result == 1;
+        Row(out, mode.title, answered ? DescribeSwitch(mode.mode, value, flag) : "no answer");
         allAnswered = allAnswered && answered;
     }
 
-    std::printf("4. Which carrier does the modem run now?\n");
+    out.Print("4. Which carrier does the modem run now?\n");
     const std::int32_t carrier = getCarrierId();
-    Row("Carrier id", carrier < 0 ? "no answer" : std::to_string(carrier));
+    out.Answer(CarrierIdAnswer(carrier));
+    Row(out, "Carrier id", carrier < 0 ? "no answer" : std::to_string(carrier));
     allAnswered = allAnswered && carrier >= 0;
 
     if (versions.given != 15u) {
-        std::printf(
+        out.Print(
             "\n(Versions not given are samples: --package CURRENT NEW, --carrier-package CURRENT NEW,\n"
             " --firmware NEW and --nvm NEW give your own.)\n");
     }

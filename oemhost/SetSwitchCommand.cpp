@@ -1,5 +1,4 @@
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "AnswerText.h"
@@ -7,7 +6,7 @@
 
 // set-switch lock CARRIER|off, manual CARRIER|off, auto on|off, factory-default CARRIER.
 // A carrier goes to the modem as typed, a negative one too: the modem judges it.
-int RunSetSwitch(const OemLibrary& oem, const Arguments& arguments) {
+int RunSetSwitch(const OemLibrary& oem, const Arguments& arguments, HostOutput& out) {
     const SwitchModeName* mode = arguments.size() == 2 ? FindSwitchMode(arguments[0]) : nullptr;
     if (mode == nullptr) return kExitUsage;
     const std::string& setting = arguments[1];
@@ -29,11 +28,13 @@ int RunSetSwitch(const OemLibrary& oem, const Arguments& arguments) {
     const auto setSwitch = oem.Find<decltype(&OEM_SetCarrierSwitch)>("OEM_SetCarrierSwitch");
     if (setSwitch == nullptr) return kExitNoLibrary;
 
-    if (setSwitch(mode->mode, value, flag) != 1) {
-        std::printf("%s: not set to %s (the modem did not answer OK; OEM_SetCarrierSwitch returned 0).\n", mode->title,
-                    wanted.c_str());
+    const int result = setSwitch(mode->mode, value, flag);
+    out.Answer(SetSwitchAnswer(mode->mode, value, flag, result, wanted));
+    if (result != 1) {
+        out.Print("%s: not set to %s (the modem did not answer OK; OEM_SetCarrierSwitch returned 0).\n", mode->title,
+                  wanted.c_str());
         return kExitNoAnswer;
     }
-    std::printf("%s: set to %s (the modem answered OK).\n", mode->title, wanted.c_str());
+    out.Print("%s: set to %s (the modem answered OK).\n", mode->title, wanted.c_str());
     return kExitAnswered;
 }

@@ -1,6 +1,6 @@
 // oemhost: loads Oem.dll as the firmware-update host does and asks it one question per run.
-//   oemhost [--dll PATH] [--simulate [--profile FILE]] COMMAND [ARGUMENTS...]
-//   oemhost [--dll PATH] --version
+//   oemhost [--dll PATH] [--simulate [--profile FILE]] [--json] COMMAND [ARGUMENTS...]
+//   oemhost [--dll PATH] [--json] --version
 #include <windows.h>
 
 #include <cstdio>
@@ -8,17 +8,19 @@
 #include <string>
 
 #include "HostCommands.h"
+#include "ProfileCheck.h"
 #include "SimulatedModem.h"
 
 namespace {
 
 void PrintUsage(std::FILE* out) {
     std::fprintf(out,
-                 "usage: oemhost [--dll PATH] [--simulate [--profile FILE]] COMMAND [ARGUMENTS...]\n"
-                 "       oemhost [--dll PATH] --version\n"
+                 "usage: oemhost [--dll PATH] [--simulate [--profile FILE]] [--json] COMMAND [ARGUMENTS...]\n"
+                 "       oemhost [--dll PATH] [--json] --version\n"
                  "Loads Oem.dll (from this program's folder unless --dll names another) and asks it.\n"
                  "--simulate: the modem is oemsim.dll from this program's folder, for this process only\n"
                  "(nothing is registered on the machine); --profile: the modem profile it answers from.\n"
+                 "--json (anywhere): one JSON object on standard output instead of the readable answer.\n"
                  "--version: this program's version and the file version of the Oem.dll it loads.\n\n"
                  "commands:\n");
     for (std::size_t i = 0; i < kHostCommandCount; ++i) {
@@ -29,7 +31,8 @@ void PrintUsage(std::FILE* out) {
     std::fprintf(out, "  help\n      this text\n");
     std::fprintf(out,
                  "\nexit codes: 0 answered, 1 no answer from the modem (or it refused a setting), 2 usage,\n"
-                 "3 Oem.dll or an export missing, 4 answered that the versions differ (update or flash due)\n");
+                 "3 Oem.dll or an export missing, 4 answered that the versions differ (update or flash due),\n"
+                 "11 to 18 doctor: 10 plus the number of the first step that failed\n");
 }
 
 const HostCommand* FindCommand(const char* name) {
@@ -39,85 +42,125 @@ const HostCommand* FindCommand(const char* name) {
     return nullptr;
 }
 
-std::wstring Widen(const char* text) {
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+std::wstring Widen(const std::string& text) {
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
     std::wstring wide(length > 0 ? length - 1 : 0, L'\0');
-    if (length > 1) ::MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
+    if (length > 1) ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length);
     return wide;
 }
 
 struct HostOptions {
-    std::wstring dllPath;
+    std::string dll;
     bool simulate = false;
     std::string profile;
     bool version = false;
+    bool json = false;
 };
 
-// The options before the command; false on a malformed one.
-bool ReadHostOptions(int argc, char** argv, int* next, HostOptions* options) {
-    for (; *next < argc && std::strncmp(argv[*next], "--", 2) == 0; ++*next) {
-        const char* option = argv[*next];
-        const bool hasValue = *next + 1 < argc;
-        if (std::strcmp(option, "--dll") == 0 && hasValue) {
-            options->dllPath = Widen(argv[++*next]);
-        } else if (std::strcmp(option, "--profile") == 0 && hasValue) {
-            options->profile = argv[++*next];
-        } else if (std::strcmp(option, "--simulate") == 0) {
+// The options before the command; false on a malformed one. --json was taken out before.
+bool ReadHostOptions(const Arguments& words, std::size_t* next, HostOptions* options) {
+    for (; *next < words.size() && words[*next].compare(0, 2, "--") == 0; ++*next) {
+        const std::string& option = words[*next];
+        const bool hasValue = *next + 1 < words.size();
+        if (option == "--dll" && hasValue) {
+            options->dll = words[++*next];
+        } else if (option == "--profile" && hasValue) {
+            options->profile = words[++*next];
+        } else if (option == "--simulate") {
             options->simulate = true;
-        } else if (std::strcmp(option, "--version") == 0) {
+        } else if (option == "--version") {
             options->version = true;
         } else {
-            return std::strcmp(option, "--help") == 0;
+            return option == "--help";
         }
     }
     return options->profile.empty() || options->simulate;
 }
 
-int PrintVersions(const OemLibrary& oem) {
-    std::printf("oemhost %s\n", OEM_VERSION);
+// What oemhost was asked, the first fields of its JSON object.
+JsonObject Given(const std::string& command, const Arguments& arguments, const HostOptions& options) {
+    JsonArray given;
+    for (const std::string& argument : arguments) given.Add(argument);
+    JsonObject fields;
+    command.empty() ? fields.Null("command") : fields.Text("command", command);
+    fields.Array("arguments", given).Bool("simulate", options.simulate);
+    options.profile.empty() ? fields.Null("profile") : fields.Text("profile", options.profile);
+    options.dll.empty() ? fields.Null("dll") : fields.Text("dll", options.dll);
+    return fields;
+}
+
+int PrintVersions(const OemLibrary& oem, HostOutput& out) {
     const std::string version = oem.FileVersion();
-    std::printf("Oem.dll %s (%ls)\n", version.empty() ? "without a version resource" : version.c_str(),
-                oem.path().c_str());
+    out.Print("oemhost %s\n", OEM_VERSION);
+    out.Print("Oem.dll %s (%ls)\n", version.empty() ? "without a version resource" : version.c_str(),
+              oem.path().c_str());
+    out.fields().Text("oemhost_version", OEM_VERSION);
+    version.empty() ? out.fields().Null("dll_version") : out.fields().Text("dll_version", version);
     return version.empty() ? kExitNoLibrary : kExitAnswered;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    int next = 1;
-    HostOptions options;
-    if (!ReadHostOptions(argc, argv, &next, &options)) {
-        PrintUsage(stderr);
-        return kExitUsage;
+// Runs the command line (without --json): the exit code; the options, the command's name and
+// its arguments as read.
+int Run(const Arguments& words, HostOutput& out, HostOptions* read, std::string* commandName, Arguments* arguments) {
+    std::size_t next = 0;
+    HostOptions& options = *read;
+    const bool optionsRead = ReadHostOptions(words, &next, &options);
+    const bool help = next < words.size() && (words[next] == "help" || words[next] == "--help");
+    if (options.version) *commandName = "--version";
+    if (next < words.size()) {
+        if (!options.version) *commandName = words[next++];
+        arguments->assign(words.begin() + next, words.end());
     }
-    const bool help = next < argc && (std::strcmp(argv[next], "help") == 0 || std::strcmp(argv[next], "--help") == 0);
-    if (help || (next >= argc && !options.version)) {
-        PrintUsage(help ? stdout : stderr);
-        return help ? kExitAnswered : kExitUsage;
+    if (!optionsRead || help || (commandName->empty() && !options.version)) {
+        const bool asked = help && optionsRead;
+        PrintUsage(asked && !out.json() ? stdout : stderr);
+        return asked ? kExitAnswered : kExitUsage;
     }
-    const HostCommand* command = options.version ? nullptr : FindCommand(argv[next]);
+    const HostCommand* command = options.version ? nullptr : FindCommand(commandName->c_str());
     if (command == nullptr && !options.version) {
-        std::fprintf(stderr, "oemhost: unknown command \"%s\"\n\n", argv[next]);
+        std::fprintf(stderr, "oemhost: unknown command \"%s\"\n\n", commandName->c_str());
         PrintUsage(stderr);
         return kExitUsage;
     }
-    const Arguments arguments(argv + next + (options.version ? 0 : 1), argv + argc);
+    // A profile the simulator could not answer from (--profile, or OEMSIM_PROFILE for the
+    // registered one too) is refused before anything is sent.
+    if (!ProfileUsable(options.profile)) return kExitUsage;
 
     // Declared before the library: Oem.dll is unloaded before the simulator goes.
     SimulatedModem simulator;
     if (options.simulate && !simulator.Start(options.profile)) return kExitNoLibrary;
     const bool withoutOem = command != nullptr && command->withoutOem;
-    OemLibrary oem(options.dllPath, !withoutOem);
+    OemLibrary oem(Widen(options.dll), !withoutOem);
     if (!oem.loaded() && !withoutOem) {
         std::fprintf(stderr, "oemhost: cannot load %ls (error %lu)\n", oem.path().c_str(),
                      static_cast<unsigned long>(oem.loadError()));
         return kExitNoLibrary;
     }
-    if (options.version) return PrintVersions(oem);
-    const int exitCode = command->run(oem, arguments);
+    if (options.version) return PrintVersions(oem, out);
+    const int exitCode = command->run(oem, *arguments, out);
     if (exitCode == kExitUsage) {
         std::fprintf(stderr, "usage: oemhost %s %s\n", command->name, command->arguments);
     }
+    return exitCode;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    HostOptions options;
+    Arguments words;  // the command line without --json, which may stand anywhere
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--json") == 0) {
+            options.json = true;
+        } else {
+            words.emplace_back(argv[i]);
+        }
+    }
+    HostOutput out(options.json);
+    std::string command;
+    Arguments arguments;
+    const int exitCode = Run(words, out, &options, &command, &arguments);
+    out.Finish(Given(command, arguments, options), exitCode);
     std::fflush(stdout);
     return exitCode;
 }

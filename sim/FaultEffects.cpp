@@ -9,26 +9,31 @@ constexpr ULONG kWrong = 1000;
 constexpr HRESULT kOk = S_OK;
 constexpr HRESULT kFail = E_FAIL;
 constexpr HRESULT kDenied = E_ACCESSDENIED;
-using F = SimFault;
+// The enumerator and its name.
+#define FAULT(name) SimFault::name, #name
 
-// fault, interfaces, service, open beforehand, open opens, open completes, open status,
-// command result, replies, late, before return, reply status, with data, unreadable, id offset
+// fault, name, interfaces, ready, service, open beforehand, open opens, open completes, open
+// status, command result, replies, late, before return, reply status, with data, unreadable, id
+// offset. One row a line.
+// clang-format off
 constexpr FaultEffect kEffects[] = {
-    {F::None, 1, true, false, true, true, kOk, kOk, true, false, false, kOk, true, false, 0},
-    {F::NoInterface, 0, false, false, true, true, kOk, kOk, true, false, false, kOk, true, false, 0},
-    {F::SeveralInterfaces, 3, true, false, true, true, kOk, kOk, true, false, false, kOk, true, false, 0},
-    {F::ServiceMissing, 1, false, false, true, true, kOk, kOk, true, false, false, kOk, true, false, 0},
-    {F::SessionAlreadyOpen, 1, true, true, true, true, kOk, kOk, true, false, false, kOk, true, false, 0},
-    {F::SessionOpenFailStatus, 1, true, false, true, true, kFail, kOk, true, false, false, kOk, true, false, 0},
-    {F::SessionOpenNoCompletion, 1, true, false, false, false, kOk, kOk, true, false, false, kOk, true, false, 0},
-    {F::SetCommandFails, 1, true, false, true, true, kOk, kDenied, false, false, false, kOk, true, false, 0},
-    {F::CompletionFailStatus, 1, true, false, true, true, kOk, kOk, true, false, false, kFail, false, false, 0},
-    {F::CompletionWrongRequestId, 1, true, false, true, true, kOk, kOk, true, false, false, kOk, true, false, kWrong},
-    {F::CompletionBeforeReturn, 1, true, false, true, true, kOk, kOk, true, false, true, kOk, true, false, 0},
-    {F::NoCompletion, 1, true, false, true, true, kOk, kOk, false, false, false, kOk, true, false, 0},
-    {F::LateCompletion, 1, true, false, true, true, kOk, kOk, true, true, false, kOk, true, false, 0},
-    {F::UnreadableDataArray, 1, true, false, true, true, kOk, kOk, true, false, false, kOk, true, true, 0},
+    {FAULT(None), 1, true, true, false, true, true, kOk, kOk, true, false, false, kOk, true, false, 0},
+    {FAULT(NoInterface), 0, true, false, false, true, true, kOk, kOk, true, false, false, kOk, true, false, 0},
+    {FAULT(SeveralInterfaces), 3, true, true, false, true, true, kOk, kOk, true, false, false, kOk, true, false, 0},
+    {FAULT(ServiceMissing), 1, true, false, false, true, true, kOk, kOk, true, false, false, kOk, true, false, 0},
+    {FAULT(SessionAlreadyOpen), 1, true, true, true, true, true, kOk, kOk, true, false, false, kOk, true, false, 0},
+    {FAULT(SessionOpenFailStatus), 1, true, true, false, true, true, kFail, kOk, true, false, false, kOk, true, false, 0},
+    {FAULT(SessionOpenNoCompletion), 1, true, true, false, false, false, kOk, kOk, true, false, false, kOk, true, false, 0},
+    {FAULT(SetCommandFails), 1, true, true, false, true, true, kOk, kDenied, false, false, false, kOk, true, false, 0},
+    {FAULT(CompletionFailStatus), 1, true, true, false, true, true, kOk, kOk, true, false, false, kFail, false, false, 0},
+    {FAULT(CompletionWrongRequestId), 1, true, true, false, true, true, kOk, kOk, true, false, false, kOk, true, false, kWrong},
+    {FAULT(CompletionBeforeReturn), 1, true, true, false, true, true, kOk, kOk, true, false, true, kOk, true, false, 0},
+    {FAULT(NoCompletion), 1, true, true, false, true, true, kOk, kOk, false, false, false, kOk, true, false, 0},
+    {FAULT(LateCompletion), 1, true, true, false, true, true, kOk, kOk, true, true, false, kOk, true, false, 0},
+    {FAULT(UnreadableDataArray), 1, true, true, false, true, true, kOk, kOk, true, false, false, kOk, true, true, 0},
+    {FAULT(InterfaceOff), 1, false, true, false, true, true, kOk, kOk, true, false, false, kOk, true, false, 0},
 };
+// clang-format on
 
 constexpr bool RowsInEnumeratorOrder() {
     for (std::size_t i = 0; i < std::size(kEffects); ++i) {
@@ -37,8 +42,19 @@ constexpr bool RowsInEnumeratorOrder() {
     return true;
 }
 static_assert(RowsInEnumeratorOrder(), "one row per SimFault, in the order of the enumerators");
+#undef FAULT
 
 }  // namespace
+
+bool FaultNamed(const std::string& name, SimFault* fault) {
+    for (const FaultEffect& effect : kEffects) {
+        if (name == effect.name) {
+            *fault = effect.fault;
+            return true;
+        }
+    }
+    return false;
+}
 
 const FaultEffect& EffectOf(SimFault fault) {
     const auto index = static_cast<std::size_t>(fault);

@@ -5,11 +5,15 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "SimControl.h"
 
 struct FaultEffect {
     SimFault fault;       // the row's own enumerator, checked against its place
+    const char* name;     // the enumerator's name, as OEMSIM_FAULT gives it
     int interfaces;       // mobile-broadband interfaces shown; the first is the modem
+    bool ready;           // the modem's interface reports itself initialized, else off
     bool serviceFound;    // the modem offers the AT service
     bool openBeforehand;  // the command session is open before anyone opens it
     bool openOpens;       // OpenCommandSession opens the session
@@ -26,3 +30,6 @@ struct FaultEffect {
 };
 
 const FaultEffect& EffectOf(SimFault fault);
+
+// The fault of that name ("NoInterface"); false for any other text.
+bool FaultNamed(const std::string& name, SimFault* fault);

@@ -55,8 +55,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetReadyState(MBN_READY_STATE* readyState) override {
         CostScope cost;
         if (readyState == nullptr) return E_POINTER;
-        // Only the modem is up; the others are there to be skipped.
-        *readyState = index_ == 0 ? MBN_READY_STATE_INITIALIZED : MBN_READY_STATE_OFF;
+        // Only the modem is up, unless a fault says otherwise; the others are there to be skipped.
+        *readyState = index_ == 0 && Modem().InterfaceReady() ? MBN_READY_STATE_INITIALIZED : MBN_READY_STATE_OFF;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetInterfaceCapability(MBN_INTERFACE_CAPS*) override { return E_NOTIMPL; }

@@ -3,6 +3,8 @@
 #include "MarkedLines.h"
 
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 
 namespace SimProfile {
 
@@ -151,6 +153,19 @@ bool ModemProfile::Parse(const std::string& text, ModemProfile* profile, std::st
     }
     *profile = parsed;
     return true;
+}
+
+bool ModemProfile::ReadFile(const std::string& path, ModemProfile* profile, std::string* error) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        *error = "cannot read the modem profile " + path;
+        return false;
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    if (Parse(text.str(), profile, error)) return true;
+    *error = path + ": " + *error;
+    return false;
 }
 
 const std::string& ModemProfile::ReplyTo(const std::string& command) const {

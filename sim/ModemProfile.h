@@ -43,6 +43,9 @@ public:
 
     // False with "line N: why" when the text is not a profile; profile is then untouched.
     static bool Parse(const std::string& text, ModemProfile* profile, std::string* error);
+    // The file at path read and parsed; false with "cannot read the modem profile PATH" or
+    // "PATH: line N: why" when it cannot be used.
+    static bool ReadFile(const std::string& path, ModemProfile* profile, std::string* error);
 
     // The reply listed for exactly these bytes, else that of the longest matching prefix,
     // else kErrorReply.

@@ -1,9 +1,7 @@
 #include "ModemState.h"
 
-#include <fstream>
 #include <memory>
 #include <mutex>
-#include <sstream>
 
 #include "FaultEffects.h"
 #include "SimEnvironment.h"
@@ -51,24 +49,19 @@ private:
 };
 
 bool ReadProfile(const std::string& path, SimProfile::ModemProfile* profile) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        Complain("oemsim: cannot read the modem profile " + path + "\n");
-        return false;
-    }
-    std::ostringstream text;
-    text << file.rdbuf();
     std::string error;
-    if (!SimProfile::ModemProfile::Parse(text.str(), profile, &error)) {
-        Complain("oemsim: " + path + ": " + error + "\n");
-        return false;
-    }
-    return true;
+    if (SimProfile::ModemProfile::ReadFile(path, profile, &error)) return true;
+    Complain("oemsim: " + error + "\n");
+    return false;
 }
 
 }  // namespace
 
 ModemState::ModemState(HMODULE module) {
+    // A fault from the start, for a program that does not reach the control (oemhost's tests).
+    const std::string faultName = EnvironmentText("OEMSIM_FAULT");
+    if (!faultName.empty() && !FaultNamed(faultName, &fault_)) Complain("oemsim: no fault " + faultName + "\n");
+    commandSessionOpen_ = EffectOf(fault_).openBeforehand;
     startProfilePath_ = EnvironmentText("OEMSIM_PROFILE");
     if (startProfilePath_.empty()) {
         char path[MAX_PATH] = {};
@@ -194,6 +187,11 @@ int ModemState::SessionCloses() {
 int ModemState::InterfaceCount() {
     Guard lock(lock_);
     return EffectOf(fault_).interfaces;
+}
+
+bool ModemState::InterfaceReady() {
+    Guard lock(lock_);
+    return EffectOf(fault_).ready;
 }
 
 bool ModemState::ServiceAvailable(int interfaceIndex) {

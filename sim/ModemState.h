@@ -61,6 +61,7 @@ public:
 
     // For the interface manager and the contexts.
     int InterfaceCount();
+    bool InterfaceReady();  // the modem's interface, the first
     bool ServiceAvailable(int interfaceIndex);
 
     SinkRegistry& sinks() { return sinks_; }

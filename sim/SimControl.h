@@ -23,6 +23,7 @@ enum class SimFault : std::uint32_t {
     NoCompletion,              // SetCommand succeeds, no completion ever comes
     LateCompletion,            // the completion comes after the delay set with SetCompletionDelay
     UnreadableDataArray,       // the completion's data array cannot be accessed
+    InterfaceOff,              // the modem's interface reports MBN_READY_STATE_OFF
 };
 
 class ISimControl {

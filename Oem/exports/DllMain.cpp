@@ -17,7 +17,7 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
                 // The factory of this module makes the extended log as the class it is.
                 gModule.moduleLog.reset(static_cast<CLogEx*>(static_cast<IGlobalTools::ILogEx*>(log)));
             });
-            gModule.exportLock.reset(::CreateMutexA(nullptr, FALSE, "Local\\OemLockMutexABcdef"));
+            gModule.exportLock = CreateExportLock();
             break;
         case DLL_PROCESS_DETACH:
             CatchAll([] { gModule.moduleLog.reset(); });

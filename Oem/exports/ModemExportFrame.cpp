@@ -1,10 +1,7 @@
 #include "exports/ModemExportFrame.h"
 
 const wchar_t kAtDeviceServiceId[] = L"{ffffffff-abca-4b11-a4e2-f2fc87f94488}";
-
-namespace {
-constexpr std::uint32_t kAtCommandId = 1;
-}
+const std::uint32_t kAtCommandId = 1;
 
 ModemExportFrame::ModemExportFrame(const ExportEnvironment& environment)
     : environment_(environment), exportLock_(WaitAndHold(environment.exportLock)) {}

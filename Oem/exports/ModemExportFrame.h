@@ -50,5 +50,6 @@ private:
     IGlobalTools::IMbimChannel* channel_ = nullptr;
 };
 
-// The AT-over-MBIM device service the commands travel on.
+// The AT-over-MBIM device service the commands travel on, and the command id of an AT command.
 extern const wchar_t kAtDeviceServiceId[];
+extern const std::uint32_t kAtCommandId;

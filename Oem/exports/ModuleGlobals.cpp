@@ -1,3 +1,7 @@
 #include "exports/ModuleGlobals.h"
 
 ModuleGlobals gModule;
+
+ScopedHandle CreateExportLock() {
+    return ScopedHandle(::CreateMutexA(nullptr, FALSE, "Local\\OemLockMutexABcdef"));
+}

@@ -10,6 +10,12 @@ add_test(NAME host_capture_replay
           ${CMAKE_BINARY_DIR}/tests/host/capture ${CMAKE_SOURCE_DIR}/sim/default-profile.txt
           ${CMAKE_SOURCE_DIR}/sim/old-firmware-profile.txt)
 set_tests_properties(host_capture_replay PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK oem_modem TIMEOUT 120)
+# oemhost --json read with Python's json module, doctor failing each step it can be made to
+# fail by the simulator's faults, and the refusal of a profile that cannot be read.
+add_test(NAME host_json_doctor
+  COMMAND python3 ${CMAKE_CURRENT_LIST_DIR}/json-doctor.py ${OEM_WINEPREFIX} $<TARGET_FILE:oemhost>
+          ${CMAKE_BINARY_DIR}/tests/host/json-doctor)
+set_tests_properties(host_json_doctor PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK oem_modem TIMEOUT 300)
 
 # The release package, from its own release build of the shipped targets only, unpacked and
 # run in a fresh Wine prefix; the PE facts are checked on the DLL it ships.

@@ -132,6 +132,8 @@ const ScenarioRow kScenarios[] = {
     {"CompletionBeforeReturnIsHeld", F::CompletionBeforeReturn, S_OK, kOk, 1, 1, 1, {kCalled, kSent, kReplied}},
     {"NoCompletionTimesOut", F::NoCompletion, E_FAIL, nullptr, 1, 1, 1, {kSent, kWaitFailed}},
     {"UnreadableDataArray", F::UnreadableDataArray, S_OK, "", 1, 1, 1, {kCalled, kLength0, kReplied}},
+    {"InterfaceOffUsedAllTheSame", F::InterfaceOff, S_OK, kOk, 1, 1, 1,
+     {"[ok]GetFirstInterface(): readyState=0", kReplied}},
 };
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(Faults, ChannelScenarioTest, ::testing::ValuesIn(kScenarios), RowName<ScenarioRow>);

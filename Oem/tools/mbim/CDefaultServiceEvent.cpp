@@ -36,14 +36,18 @@ HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnQuerySupportedCommandsComplete
 }
 
 // A failed open or close still wakes the channel: the next platform call decides.
-HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnOpenCommandSessionComplete(IMbnDeviceService*, HRESULT, ULONG) {
+HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnOpenCommandSessionComplete(IMbnDeviceService*, HRESULT status,
+                                                                             ULONG) {
     const auto self = HoldForCallback();
+    sessionStatus_ = status;
     commandSessionEvent_.Set();
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnCloseCommandSessionComplete(IMbnDeviceService*, HRESULT, ULONG) {
+HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnCloseCommandSessionComplete(IMbnDeviceService*, HRESULT status,
+                                                                              ULONG) {
     const auto self = HoldForCallback();
+    sessionStatus_ = status;
     commandSessionEvent_.Set();
     return S_OK;
 }
@@ -74,6 +78,7 @@ void CDefaultServiceEvent::MatchAndDeliver(SAFEARRAY* deviceServiceData, HRESULT
                        static_cast<int>(requestID), static_cast<int>(stored));
         return;
     }
+    replyStatus_ = status;
     if (status != S_OK) {
         log_->WriteLog(0, "[Fail]OnSetCommandComplete but Fail! Return state 0x%x", static_cast<unsigned>(status));
     } else {

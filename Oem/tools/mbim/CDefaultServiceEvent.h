@@ -65,6 +65,11 @@ public:
     DWORD WaitReply(std::string* response);
     // True when the channel stored an id within the request-id wait.
     bool WaitRequestId();
+    // The status of the last command-session completion, and of the last command completion
+    // that carried the stored request id: for a caller that reports them (the host tool's
+    // doctor); the channel itself goes by the waits.
+    HRESULT SessionStatus() const { return sessionStatus_; }
+    HRESULT ReplyStatus() const { return replyStatus_; }
 
 private:
     // A callback's own reference, held for as long as it runs whatever the platform does with
@@ -85,6 +90,8 @@ private:
     Event requestIdEvent_{Event::ResetMode::Manual};
     ComPtr<IGlobalTools::ILog> log_;
     std::atomic<ULONG> requestId_{0};
+    std::atomic<HRESULT> sessionStatus_{S_OK};
+    std::atomic<HRESULT> replyStatus_{S_OK};
     const MbimWaits waits_;
     // Guards the reply buffer and the id comparison against a completion that is still
     // appending when the channel times out and starts the next command; also keeps

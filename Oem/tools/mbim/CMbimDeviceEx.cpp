@@ -16,6 +16,34 @@ unsigned Hex(HRESULT hr) {
 
 }  // namespace
 
+HRESULT MbnInterfaceAt(SAFEARRAY* interfaces, LONG index, ComPtr<IMbnInterface>* found) {
+    found->reset();
+    // Only an array of interface pointers may be read into one: any other element could be
+    // larger than the pointer it is copied into.
+    if (::SafeArrayGetDim(interfaces) != 1 || (interfaces->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) == 0 ||
+        interfaces->cbElements != sizeof(IUnknown*)) {
+        return DISP_E_BADVARTYPE;
+    }
+    ComPtr<IUnknown> element;
+    const HRESULT hr = ::SafeArrayGetElement(interfaces, &index, element.put());
+    if (FAILED(hr)) return hr;
+    // The element is asked for the interface rather than trusted to be one.
+    return element ? element->QueryInterface(IID_MbnInterface, found->put_void()) : E_NOINTERFACE;
+}
+
+HRESULT AdviseServiceEvents(IMbnDeviceServicesManager* manager, IMbnDeviceServicesEvents* sink,
+                            ComPtr<IConnectionPoint>* connectionPoint, DWORD* cookie) {
+    ComPtr<IConnectionPointContainer> container;
+    HRESULT hr = manager->QueryInterface(IID_IConnectionPointContainer, container.put_void());
+    if (hr != S_OK) return hr;
+    if (!container) return E_NOINTERFACE;
+    hr = container->FindConnectionPoint(IID_MbnDeviceServicesEvents, connectionPoint->put());
+    if (hr != S_OK) return hr;
+    if (!*connectionPoint) return E_NOINTERFACE;
+    hr = (*connectionPoint)->Advise(sink, cookie);
+    return FAILED(hr) ? hr : S_OK;
+}
+
 CMbimDeviceEx::CMbimDeviceEx(const MbimWaits& waits)
     : log_(ComPtr<IGlobalTools::ILog>::Adopt(GetSharedLog())), waits_(waits) {}
 
@@ -63,19 +91,10 @@ HRESULT CMbimDeviceEx::OpenImpl() {
         return result;
     };
 
-    ComPtr<IConnectionPointContainer> container;
-    hr = servicesManager_->QueryInterface(IID_IConnectionPointContainer, container.put_void());
-    if (hr != S_OK) return connectFailed(hr);
-    if (!container) return connectFailed(E_NOINTERFACE);
-
     ComPtr<IConnectionPoint> connectionPoint;
-    hr = container->FindConnectionPoint(IID_MbnDeviceServicesEvents, connectionPoint.put());
-    if (hr != S_OK) return connectFailed(hr);
-    if (!connectionPoint) return connectFailed(E_NOINTERFACE);
-
     DWORD cookie = 0;
-    hr = connectionPoint->Advise(static_cast<IMbnDeviceServicesEvents*>(sink.get()), &cookie);
-    if (FAILED(hr)) return connectFailed(hr);
+    hr = AdviseServiceEvents(servicesManager_.get(), sink.get(), &connectionPoint, &cookie);
+    if (hr != S_OK) return connectFailed(hr);
 
     sink_ = sink.get();
     AdviseRecord& record = pending.front();
@@ -105,18 +124,7 @@ ComPtr<IMbnInterface> CMbimDeviceEx::GetFirstInterface() {
         return first;  // no interface
     }
 
-    // Only an array of interface pointers may be read into one: any other element could be
-    // larger than the pointer it is copied into.
-    HRESULT hr = DISP_E_BADVARTYPE;
-    ComPtr<IUnknown> element;
-    if (::SafeArrayGetDim(array) == 1 && (array->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) != 0 &&
-        array->cbElements == sizeof(IUnknown*)) {
-        hr = ::SafeArrayGetElement(array, &lower, element.put());
-        // The element is asked for the interface rather than trusted to be one.
-        if (SUCCEEDED(hr)) {
-            hr = element ? element->QueryInterface(IID_MbnInterface, first.put_void()) : E_NOINTERFACE;
-        }
-    }
+    HRESULT hr = MbnInterfaceAt(array, lower, &first);
     if (FAILED(hr) || !first) {
         log_->WriteLog(0, "[error]GetFirstInterface(): SafeArrayGetElement hr=0x%x", Hex(FAILED(hr) ? hr : E_POINTER));
         first.reset();

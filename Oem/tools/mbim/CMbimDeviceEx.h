@@ -13,6 +13,17 @@
 #include "MbimWaits.h"
 #include "platform/MbnApi.h"
 
+// The element at index of an array that GetInterfaces gave, asked for IMbnInterface; a failure
+// (DISP_E_BADVARTYPE for an array that does not hold interface pointers) leaves found empty.
+HRESULT MbnInterfaceAt(SAFEARRAY* interfaces, LONG index, ComPtr<IMbnInterface>* found);
+
+// Advises sink on the device services events of manager, its connection-point container
+// (QueryInterface, FindConnectionPoint, Advise): S_OK with the connection point and the cookie,
+// else the result of the call that failed, a success without an object counting as
+// E_NOINTERFACE.
+HRESULT AdviseServiceEvents(IMbnDeviceServicesManager* manager, IMbnDeviceServicesEvents* sink,
+                            ComPtr<IConnectionPoint>* connectionPoint, DWORD* cookie);
+
 // The AT-over-MBIM channel: one AT command at a time, sent as a device-service command on the
 // first mobile-broadband interface, its reply matched by the event sink.
 class CMbimDeviceEx : public IGlobalTools::IMbimChannel {
