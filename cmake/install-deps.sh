@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a Debian 12 machine, only what is missing.
+# clang-14 builds the native sanitizer tests; libclang-rt-14-dev holds its sanitizer and
+# libFuzzer runtimes (a recommendation of clang, so not installed with it here).
 set -euo pipefail
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 for pkg in cmake ninja-build g++ g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
-           wine64 googletest python3; do
+           wine64 googletest python3 clang-14 libclang-rt-14-dev; do
   have "$pkg" || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then
