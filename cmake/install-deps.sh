@@ -1,14 +1,13 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a Debian 12 machine, only what is missing.
+# clang-14 builds the native sanitizer tests and the fuzz targets; libclang-rt-14-dev holds its
+# sanitizer and libFuzzer runtimes (a recommendation of clang, so not installed with it here).
+# The package test's MSVC-ABI host takes clang, lld-link and llvm-dlltool (the package step too).
 set -euo pipefail
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 for pkg in cmake ninja-build g++ g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
-           wine64 googletest python3; do
-  have "$pkg" || need+=("$pkg")
-done
-# The MSVC-ABI host of the package test: clang, lld-link and llvm-dlltool (also the package step's).
-for pkg in clang lld llvm; do
+           wine64 googletest python3 clang-14 libclang-rt-14-dev clang lld llvm; do
   have "$pkg" || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then

@@ -39,7 +39,15 @@ std::string ModelValue(const CarrierQuery& query, const std::string& reply) {
         if (query.mode != AUTO) value += std::to_string(reading.value ? *reading.value : 0);
     }
     const std::string modelReply = std::string("\r\n+") + query.name + ": " + value + "\r\n\r\nOK\r\n";
-    return reply == modelReply ? value : std::string();
+    if (reply != modelReply) return std::string();
+    // Only a value the model can hold (a modem may report a carrier above its range): the
+    // simulator would refuse the whole profile for one it cannot, so that reply stays listed.
+    SimProfile::CarrierState state;
+    unsigned seenKeys = 0;
+    std::string why;
+    return SimProfile::ReadCarrierSetting(std::string(query.key) + " " + value, &state, &seenKeys, &why)
+               ? value
+               : std::string();
 }
 
 }  // namespace

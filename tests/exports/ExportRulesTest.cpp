@@ -70,7 +70,6 @@ TEST(CarrierSwitchReply, OnlyTheModesOutputs) {
         {3, "+GTASELCAR: 1\r\nERROR\r\n", false, kNoFlag, kNoValue},
         {4, "\r\nOK\r\n+GTFDCAR: 3\r\n", false, kNoFlag, kNoValue},
         {4, "+GTFDCAR: 1\r\nOK\r\n+GTFDCAR: 2\r\nOK\r\n", true, kNoFlag, 1},
-        {5, "\r\n+GTFDCAR: 3\r\n\r\nOK\r\n", false, kNoFlag, kNoValue},
     };
     // clang-format on
     for (const Row& row : rows) {
@@ -78,23 +77,15 @@ TEST(CarrierSwitchReply, OnlyTheModesOutputs) {
         EXPECT_EQ(std::tie(r.accepted, r.flag, r.value), std::tie(row.accepted, row.flag, row.value))
             << row.reply.substr(0, 40);
     }
-    // A set succeeds on an OK line anywhere.
-    for (const char* ok : {"\r\nOK\r\n", "AT+GTFDCAR=8\r\r\nOK\r\n", "LOOKOK\r\nMORE"})
-        EXPECT_TRUE(CarrierSwitchSetSucceeded(ok)) << ok;
-    for (const std::string& no : {std::string("\r\nERROR\r\n"), std::string("\r\nOK"), Bytes("OK\0\r\n")})
-        EXPECT_FALSE(CarrierSwitchSetSucceeded(no)) << no;
 }
 
+// The fuzz target version_rules holds both kinds to their parts over any texts; these rows show
+// the parts, and that upper-casing changes only a to z, on every build's runtime.
 TEST(VersionRules, CompareTheRightParts) {
     const VersionKind P = VersionKind::Package, C = VersionKind::Carrier;
     // clang-format off
     struct Row { VersionKind kind; std::string current, next, currentPart, newPart; bool differ; } const rows[] = {
-        {P, "A1.B2.C3.10.4", "A1.B2.C3.10.5", "10.4", "10.5", true},
-        {P, "a1.b2.c3.10.5r", "X.Y.Z.10.5R", "10.5R", "10.5R", false},
-        {P, "A1.B2.C3.010", "A1.B2.C3.10", "010", "10", true}, {P, "A1.B2", "C3.B2", "B2", "B2", false},
-        {P, "A1.B2.C3.10.5 ", "A1.B2.C3.10.5", "10.5 ", "10.5", true}, {P, "...", "....", "", ".", true},
-        {C, "CarrierX.02", "CARRIERX.02", "CARRIERX.02", "CARRIERX.02", false},
-        {C, "A1.B2.C3.10", "X9.B2.C3.10", "A1.B2.C3.10", "X9.B2.C3.10", true}, {C, "X.1", "", "X.1", "", true},
+        {P, "a1.b2.c3.10.5r", "X.Y.Z.10.5R", "10.5R", "10.5R", false}, {P, "A1.B2", "C3.B2", "B2", "B2", false},
         {C, "a-z_{}\xE0", "A-Z_[]\xC0", "A-Z_{}\xE0", "A-Z_[]\xC0", true},
     };
     // clang-format on
@@ -108,17 +99,15 @@ TEST(VersionRules, CompareTheRightParts) {
     EXPECT_TRUE(CompareVersionTexts(P, "a.b.c." + tail, "X.Y.Z." + tail + "8").differ);
 }
 
-TEST(VersionRules, DropLeadingFieldsAndSplitReplies) {
+// Dropping leading fields is held to its rule by the fuzz target version_rules.
+TEST(VersionRules, SplitReplies) {
     // clang-format off
-    const std::tuple<std::string, int, std::string> drops[] = {{"A.B.C.D.E", 3, "D.E"}, {"A..B.C", 3, "C"},
-        {"A.B.C.", 3, ""}, {" a . b . c . d ", 3, " d "}, {"A.B", 1000000, "B"}, {"A.B", 0, "A.B"}};
     const std::pair<std::string, Strings> splits[] = {
         {"\r\n+VER: 1.2.3\r\n\r\nOK\r\n", {"+VER: 1", "2", "3"}}, {"a.b..c.", {"A", "B", "", "C"}},
         {"\r\n1.2\r\n3.4", {"1", "2\r\n3", "4"}}, {"1.2\r\n\r\nok\r\n3.4\r\n\r\nOK\r\n", {"1", "2"}},
         {"1.2\r\nOK\r\n", {"1", "2OK\r\n"}}, {"\r\n\r\nOK\r\n", {}},
     };
     // clang-format on
-    for (auto [text, passes, expected] : drops) EXPECT_EQ((DropLeadingFields(text, passes), text), expected);
     for (const auto& [text, expected] : splits) {
         Strings segments = {"KEPT"};
         SplitVersionReply(text, segments);
