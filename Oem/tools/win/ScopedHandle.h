@@ -1,8 +1,9 @@
 #pragma once
 // Move-only owners of Win32 resources. One template, in the manner of WIL's unique_any: the
 // traits give the resource's type, its empty value and the call that gives it back, so nothing
-// is closed by hand. The programs around the library add owners of their own on it. CreateEvent, CreateMutex, CreateThread and CreateSemaphore give null on
-// failure, CreateFile gives INVALID_HANDLE_VALUE; each owner knows which one it holds.
+// is closed by hand; the programs around the library add owners of their own on it.
+// CreateEvent, CreateMutex, CreateThread and CreateSemaphore give null on failure, CreateFile
+// gives INVALID_HANDLE_VALUE; each owner knows which one it holds.
 
 #include <windows.h>
 
