@@ -272,7 +272,7 @@ TEST(SinkTest, StoringAnIdWakesEveryCompletionWaitingForIt) {
     std::vector<std::thread> completions;
     for (ULONG id : {7, 8}) completions.emplace_back([&, id] { sink->OnSetCommandComplete(nullptr, 1, nullptr, S_OK, id); });
     ASSERT_TRUE(WaitUntil([&] { return Starting(log.SharedMessages(), kCalled) == 2; }, 2000));
-    ::Sleep(100);  // both blocked in their wait
+    ::Sleep(300);  // both blocked in their wait
     const ULONGLONG start = ::GetTickCount64();
     sink->SetRequestId(9);
     sink->ResetForCommand();
