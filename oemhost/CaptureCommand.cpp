@@ -9,12 +9,33 @@
 #include "HostCommands.h"
 #include "exports/ModemExportFrame.h"
 #include "exports/ModuleGlobals.h"
+#include "tools/win/CheckedFile.h"
 #include "tools/win/ScopedHandle.h"
 
 namespace {
 
-bool FileExists(const std::string& path) {
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+// The capture file, made new; with force an existing one is emptied and reused, but only a
+// regular file of a single link at that very path: oemhost may run elevated, and a link planted
+// under the name would make it overwrite another file. Invalid after saying why.
+ScopedFileHandle OpenCaptureFile(const std::string& path, bool force) {
+    const std::wstring full = FullPathOf(path);
+    ScopedFileHandle file = OpenCheckedFile(full, GENERIC_WRITE, CREATE_NEW);
+    DWORD error = file ? ERROR_SUCCESS : ::GetLastError();
+    if (error == ERROR_FILE_EXISTS && !force) {
+        std::fprintf(stderr, "oemhost: %s exists; --force overwrites it\n", path.c_str());
+        return file;
+    }
+    if (error == ERROR_FILE_EXISTS) {
+        file = OpenCheckedFile(full, GENERIC_WRITE, OPEN_EXISTING);
+        error = file ? (::SetEndOfFile(file.get()) ? ERROR_SUCCESS : ::GetLastError()) : ::GetLastError();
+    }
+    if (error == ERROR_CANT_ACCESS_FILE) {
+        std::fprintf(stderr, "oemhost: %s is a link or not a regular file: not overwritten\n", path.c_str());
+    } else if (error != ERROR_SUCCESS) {
+        std::fprintf(stderr, "oemhost: cannot write %s (error %lu)\n", path.c_str(), static_cast<unsigned long>(error));
+    }
+    if (error != ERROR_SUCCESS) file.reset();
+    return file;
 }
 
 std::string Now() {
@@ -52,10 +73,9 @@ int RunCapture(const OemLibrary&, const Arguments& arguments, HostOutput& out) {
     const bool force = arguments.size() == 2 && arguments[1] == "--force";
     if (arguments.empty() || arguments.size() > 2 || (arguments.size() == 2 && !force)) return kExitUsage;
     const std::string& path = arguments[0];
-    if (FileExists(path) && !force) {
-        std::fprintf(stderr, "oemhost: %s exists; --force overwrites it\n", path.c_str());
-        return kExitUsage;
-    }
+    // Made before the modem is asked, so that a name that cannot be used costs no modem time.
+    const ScopedFileHandle file = OpenCaptureFile(path, force);
+    if (!file) return kExitUsage;
     // The DLL's export lock: the capture never interleaves with a host calling the exports.
     const ScopedHandle exportLock = CreateExportLock();
     std::string note;
@@ -68,14 +88,7 @@ int RunCapture(const OemLibrary&, const Arguments& arguments, HostOutput& out) {
     };
     if (!note.empty()) header.push_back(note);
     const std::string text = CapturedProfileText(header, replies);
-    std::FILE* file = nullptr;
-    if (fopen_s(&file, path.c_str(), "wb") != 0 || file == nullptr) {
-        std::fprintf(stderr, "oemhost: cannot write %s\n", path.c_str());
-        return kExitUsage;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
+    if (!WriteAll(file.get(), text)) {
         std::fprintf(stderr, "oemhost: cannot write %s\n", path.c_str());
         return kExitUsage;
     }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -374,21 +375,54 @@ void Show(const StepLine& line, HostOutput& out, JsonArray* steps) {
     steps->Add(step);
 }
 
+// How long doctor waits for the export lock before its first step: 10 s, or
+// OEMHOST_LOCK_WAIT_MS milliseconds when that is set (tests use a short wait).
+DWORD LockWaitMs() {
+    char text[16] = {};
+    const DWORD length = ::GetEnvironmentVariableA("OEMHOST_LOCK_WAIT_MS", text, sizeof text);
+    char* end = text;
+    const unsigned long value = length > 0 && length < sizeof text ? std::strtoul(text, &end, 10) : 0;
+    return end != text && *end == '\0' && value < INFINITE ? static_cast<DWORD>(value) : 10000;
+}
+
+// The line shown before the walk when another process held the export lock for all of the wait.
+StepLine LockHeldLine(DWORD waitMs) {
+    StepLine line;
+    line.exitCode = kExitDoctorLock;
+    line.title = "Export lock";
+    line.outcome = Outcome::Failed;
+    line.call = "WaitForSingleObject(Local\\OemLockMutexABcdef)";
+    line.result = HRESULT_FROM_WIN32(WAIT_TIMEOUT);
+    line.detail = "another process holds the export lock; waited " + std::to_string(waitMs) + " ms";
+    line.advice =
+        "another program is talking to the modem through Oem.dll (an updater, another oemhost): let it finish "
+        "or close it, then try again";
+    return line;
+}
+
 }  // namespace
 
-// doctor: exit 0 when every step is ok, else 10 plus the number of the first step that failed.
+// doctor: exit 0 when every step is ok, 10 when the export lock stayed held by another process,
+// else 10 plus the number of the first step that failed.
 int RunDoctor(const OemLibrary&, const Arguments& arguments, HostOutput& out) {
     if (!arguments.empty()) return kExitUsage;
-    // The DLL's export lock: the walk never interleaves with a host calling the exports.
+    // The DLL's export lock: the walk never interleaves with a host calling the exports. Unlike
+    // the exports, doctor does not wait for it without end: a stuck holder is what it reports.
     const ScopedHandle exportLock = CreateExportLock();
-    const HeldMutex held = WaitAndHold(exportLock.get());
+    const DWORD waitMs = LockWaitMs();
+    DWORD waited = WAIT_FAILED;
+    const HeldMutex held = WaitAndHold(exportLock.get(), waitMs, &waited);
     out.Print("The path of an AT command through the Mobile Broadband API%s:\n",
               held ? ", under the export lock" : " (the export lock could not be taken)");
     int exitCode = kExitAnswered;
     JsonArray steps;
+    bool goOn = waited != WAIT_TIMEOUT;
+    if (!goOn) {
+        exitCode = kExitDoctorLock;
+        Show(LockHeldLine(waitMs), out, &steps);
+    }
     {
         Doctor doctor;
-        bool goOn = true;
         for (const StepRow& row : kSteps) {
             StepLine line;
             line.exitCode = row.exitCode;
@@ -405,6 +439,8 @@ int RunDoctor(const OemLibrary&, const Arguments& arguments, HostOutput& out) {
     out.fields().Bool("export_lock", static_cast<bool>(held)).Array("steps", steps);
     if (exitCode == kExitAnswered) {
         out.Print("Every step is ok: AT commands reach the modem and are answered.\n");
+    } else if (exitCode == kExitDoctorLock) {
+        out.Print("Another process held the export lock: no step was run (exit code %d).\n", exitCode);
     } else {
         out.Print("The first step that failed is %d (exit code %d).\n", exitCode - kExitDoctorCom + 1, exitCode);
     }

@@ -39,6 +39,7 @@ const ExitCodeRow kExitCodes[] = {
     {kExitUsage, "usage"},
     {kExitNoLibrary, "no library"},
     {kExitDiffers, "differs"},
+    {kExitDoctorLock, "doctor: export lock held"},
     {kExitDoctorCom, "doctor: COM"},
     {kExitDoctorInterfaceManager, "doctor: interface manager"},
     {kExitDoctorInterfaces, "doctor: interfaces"},

@@ -18,6 +18,7 @@ enum HostExit : int {
     kExitUsage = 2,      // unknown sub-command or wrong arguments
     kExitNoLibrary = 3,  // Oem.dll could not be loaded or lacks an export
     kExitDiffers = 4,    // answered: the versions differ, an update or a flash is due
+    kExitDoctorLock = 10,  // doctor: another process held the export lock for all of its wait
     // doctor: the first step on the path of an AT command that failed, 10 plus its number.
     kExitDoctorCom = 11,               // COM in the multithreaded apartment
     kExitDoctorInterfaceManager = 12,  // the interface manager

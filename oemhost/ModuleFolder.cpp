@@ -15,3 +15,7 @@ std::wstring ShippedDataFile(const wchar_t* fileName) {
     if (::GetFileAttributesW(beside.c_str()) != INVALID_FILE_ATTRIBUTES) return beside;
     return BesideThisExecutable((L"..\\share\\oem\\" + std::wstring(fileName)).c_str());
 }
+
+HMODULE LoadDllByFullPath(const std::wstring& fullPath) {
+    return ::LoadLibraryExW(fullPath.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+}

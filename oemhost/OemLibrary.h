@@ -1,5 +1,5 @@
 #pragma once
-// Oem.dll as the host tool loads it: with LoadLibrary, exports found by name.
+// Oem.dll as the host tool loads it: by its full path, exports found by name.
 
 #include <windows.h>
 
@@ -10,9 +10,10 @@
 
 class OemLibrary {
 public:
-    // Loads the DLL at path; an empty path means Oem.dll beside this executable.
-    // load false: nothing is loaded, for a command that does without the DLL.
-    explicit OemLibrary(const std::wstring& path, bool load = true);
+    // Loads the DLL at path, made absolute first (never looked for on PATH); an empty path
+    // means Oem.dll beside this executable. load false: nothing is loaded, for a command that
+    // does without the DLL.
+    explicit OemLibrary(const std::string& path, bool load = true);
     OemLibrary(const OemLibrary&) = delete;
     OemLibrary& operator=(const OemLibrary&) = delete;
 

@@ -34,14 +34,13 @@ bool SimulatedModem::Start(const std::string& profile) {
         return false;
     }
     const std::wstring path = BesideThisExecutable(L"oemsim.dll");
-    module_.reset(::LoadLibraryW(path.c_str()));
+    module_.reset(LoadDllByFullPath(path));
     if (!module_) {
         std::fprintf(stderr, "oemhost: cannot load %ls (error %lu)\n", path.c_str(),
                      static_cast<unsigned long>(::GetLastError()));
         return false;
     }
-    const auto getClassObject = reinterpret_cast<GetClassObjectFunction>(
-        reinterpret_cast<void*>(::GetProcAddress(module_.get(), "DllGetClassObject")));
+    const auto getClassObject = ProcAddress<GetClassObjectFunction>(module_.get(), "DllGetClassObject");
     if (getClassObject == nullptr) {
         std::fprintf(stderr, "oemhost: %ls has no export DllGetClassObject\n", path.c_str());
         return false;
@@ -67,8 +66,7 @@ SimulatedModem::~SimulatedModem() {
         classObjects_[i] = ComPtr<IUnknown>();
     }
     if (module_) {
-        const auto canUnloadNow = reinterpret_cast<CanUnloadNowFunction>(
-            reinterpret_cast<void*>(::GetProcAddress(module_.get(), "DllCanUnloadNow")));
+        const auto canUnloadNow = ProcAddress<CanUnloadNowFunction>(module_.get(), "DllCanUnloadNow");
         // A simulator thread still delivering would run in an unloaded module: leave it loaded.
         if (canUnloadNow == nullptr || canUnloadNow() != S_OK) module_.release();
     }

@@ -1,5 +1,6 @@
 #pragma once
-// The simulated modem for this process only: oemsim.dll from this program's folder, its two
+// The simulated modem for this process only: oemsim.dll from this program's folder (by full
+// path), its two
 // Mobile Broadband class objects registered with CoRegisterClassObject, so that Oem.dll's
 // CoCreateInstance in this process reaches the simulator while the machine's registration of
 // the real classes stays untouched.

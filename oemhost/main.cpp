@@ -17,7 +17,7 @@ void PrintUsage(std::FILE* out) {
     std::fprintf(out,
                  "usage: oemhost [--dll PATH] [--simulate [--profile FILE]] [--json] COMMAND [ARGUMENTS...]\n"
                  "       oemhost [--dll PATH] [--json] --version\n"
-                 "Loads Oem.dll (from this program's folder unless --dll names another) and asks it.\n"
+                 "Loads Oem.dll (from this program's folder unless --dll names another, by full path) and asks it.\n"
                  "--simulate: the modem is oemsim.dll from this program's folder, for this process only\n"
                  "(nothing is registered on the machine); --profile: the modem profile it answers from.\n"
                  "--json (anywhere): one JSON object on standard output instead of the readable answer.\n"
@@ -32,7 +32,8 @@ void PrintUsage(std::FILE* out) {
     std::fprintf(out,
                  "\nexit codes: 0 answered, 1 no answer from the modem (or it refused a setting), 2 usage,\n"
                  "3 Oem.dll or an export missing, 4 answered that the versions differ (update or flash due),\n"
-                 "11 to 18 doctor: 10 plus the number of the first step that failed\n");
+                 "10 doctor: another process holds the export lock, 11 to 18 doctor: 10 plus the number of\n"
+                 "the first step that failed\n");
 }
 
 const HostCommand* FindCommand(const char* name) {
@@ -40,13 +41,6 @@ const HostCommand* FindCommand(const char* name) {
         if (std::strcmp(kHostCommands[i].name, name) == 0) return &kHostCommands[i];
     }
     return nullptr;
-}
-
-std::wstring Widen(const std::string& text) {
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(length > 0 ? length - 1 : 0, L'\0');
-    if (length > 1) ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length);
-    return wide;
 }
 
 struct HostOptions {
@@ -130,7 +124,7 @@ int Run(const Arguments& words, HostOutput& out, HostOptions* read, std::string*
     SimulatedModem simulator;
     if (options.simulate && !simulator.Start(options.profile)) return kExitNoLibrary;
     const bool withoutOem = command != nullptr && command->withoutOem;
-    OemLibrary oem(Widen(options.dll), !withoutOem);
+    OemLibrary oem(options.dll, !withoutOem);
     if (!oem.loaded() && !withoutOem) {
         std::fprintf(stderr, "oemhost: cannot load %ls (error %lu)\n", oem.path().c_str(),
                      static_cast<unsigned long>(oem.loadError()));
@@ -147,6 +141,10 @@ int Run(const Arguments& words, HostOutput& out, HostOptions* read, std::string*
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything loads a DLL: oemhost may run elevated from a folder such as Downloads,
+    // where a planted DLL must not be found by name. Only System32 and this program's own
+    // folder are searched; Oem.dll and the simulator are loaded by full path.
+    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_APPLICATION_DIR);
     HostOptions options;
     Arguments words;  // the command line without --json, which may stand anywhere
     for (int i = 1; i < argc; ++i) {

@@ -2,7 +2,10 @@
 # CMAKE_PREFIX_PATH (or Oem_DIR set to this file's folder), then link the imported target
 # Oem::Oem. Hosts built by mingw-w64 link lib/libOem.dll.a, all others (MSVC, clang-cl) the
 # import library in Microsoft's format, lib/Oem.lib; both load bin/Oem.dll, which must be
-# beside the host's executable or on its PATH when it runs.
+# copied beside the host's executable, in a folder that only administrators can write to (or
+# loaded by its full path with LoadLibraryExW and LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR |
+# LOAD_LIBRARY_SEARCH_SYSTEM32). Never put bin/ on PATH: an elevated host would then take
+# DLLs from folders that others may write to.
 get_filename_component(_oem_root "${CMAKE_CURRENT_LIST_DIR}/../../.." ABSOLUTE)
 if(NOT TARGET Oem::Oem)
   if(MINGW)

@@ -1,13 +1,20 @@
+// rand_s (random bytes from the system, for a name nobody can guess) is declared only when this
+// comes before the first C library header.
+#define _CRT_RAND_S
 #include "SavedCarrierState.h"
 
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
 #include <fstream>
 #include <sstream>
 
 #include "SimEnvironment.h"
+#include "tools/win/CheckedFile.h"
 
 namespace {
 
@@ -69,15 +76,28 @@ void SavedCarrierState::Read(SimProfile::CarrierState* state) const {
 void SavedCarrierState::Save(const SimProfile::CarrierState& state) const {
     const std::string folder = FolderOf(path_);
     if (!folder.empty()) ::CreateDirectoryA(folder.c_str(), nullptr);
-    const std::string temporary = path_ + "." + std::to_string(::GetCurrentProcessId()) + ".tmp";
-    bool written = false;
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file << header_ << "\n" << SimProfile::CarrierStateText(state);
-        written = static_cast<bool>(file.flush());
-    }
-    if (!written || !::MoveFileExA(temporary.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        ::DeleteFileA(temporary.c_str());
+    // The folder is below the all-users data folder, where anyone may plant a link: the new
+    // state goes into a file made new under a name nobody can guess, checked after it was
+    // opened, and that very handle is then renamed over the old file (a link there is replaced,
+    // not followed).
+    unsigned int nonce[2] = {};
+    rand_s(&nonce[0]), rand_s(&nonce[1]);
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".%08x%08x.tmp", nonce[0], nonce[1]);
+    const ScopedFileHandle file = OpenCheckedFile(FullPathOf(path_ + suffix), GENERIC_WRITE, CREATE_NEW);
+    const std::wstring target = FullPathOf(path_);
+    std::vector<char> rename(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+    FILE_RENAME_INFO* info = reinterpret_cast<FILE_RENAME_INFO*>(rename.data());
+    info->ReplaceIfExists = TRUE;
+    info->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::memcpy(info->FileName, target.c_str(), info->FileNameLength);
+    const bool saved = file && WriteAll(file.get(), header_ + "\n" + SimProfile::CarrierStateText(state)) &&
+                       ::SetFileInformationByHandle(file.get(), FileRenameInfo, info, static_cast<DWORD>(rename.size()));
+    if (!saved) {
+        if (file) {
+            FILE_DISPOSITION_INFO remove = {TRUE};
+            ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &remove, sizeof remove);
+        }
         Complain("oemsim: cannot save the carrier state to " + path_ + "\n");
     }
 }

@@ -18,8 +18,9 @@ public:
 
     // The saved state over state, when this profile has one; state is untouched otherwise.
     void Read(SimProfile::CarrierState* state) const;
-    // Written whole beside the file and then moved over it, so that a modem starting in
-    // another process reads the old state or the new one, never a part.
+    // Written whole beside the file, into a file made new under a name nobody can guess, and
+    // then moved over it, so that a modem starting in another process reads the old state or
+    // the new one, never a part, and no link planted in the folder is written through.
     void Save(const SimProfile::CarrierState& state) const;
     // The factory values need no file: a run that finds none starts from them.
     void Remove() const;

@@ -98,8 +98,8 @@ LONG RegisterClass(const ServedClass& served, const wchar_t* modulePath) {
     return status;
 }
 
-// Whether the class is registered to this very DLL: never remove a registration of the real
-// platform's managers.
+// Whether the class is registered to this very DLL: never replace or remove a registration of
+// the real platform's managers.
 bool RegisteredHere(const ServedClass& served, const wchar_t* modulePath) {
     wchar_t key[128];
     swprintf(key, sizeof key / sizeof key[0], L"%ls\\InprocServer32", served.key);
@@ -109,6 +109,15 @@ bool RegisteredHere(const ServedClass& served, const wchar_t* modulePath) {
         return false;
     }
     return _wcsicmp(registered, modulePath) == 0;
+}
+
+// Whether the class has a key of someone else's: any key of the class that does not name this
+// DLL as its server (another server, a local server, or one this DLL cannot read).
+bool RegisteredElsewhere(const ServedClass& served, const wchar_t* modulePath) {
+    ScopedRegKey classKey;
+    const bool exists =
+        ::RegOpenKeyExW(HKEY_CLASSES_ROOT, served.key, 0, KEY_QUERY_VALUE, classKey.put()) == ERROR_SUCCESS;
+    return exists && !RegisteredHere(served, modulePath);
 }
 
 }  // namespace
@@ -156,6 +165,10 @@ STDAPI DllCanUnloadNow() {
 STDAPI DllRegisterServer() {
     wchar_t path[MAX_PATH];
     if (!ModulePath(path)) return SELFREG_E_CLASS;
+    // All or nothing: one class of the machine's own leaves both as they are.
+    for (const ServedClass& served : kServedClasses) {
+        if (RegisteredElsewhere(served, path)) return SELFREG_E_CLASS;
+    }
     for (const ServedClass& served : kServedClasses) {
         if (RegisterClass(served, path) != ERROR_SUCCESS) return SELFREG_E_CLASS;
     }

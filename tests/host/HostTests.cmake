@@ -11,10 +11,14 @@ add_test(NAME host_capture_replay
           ${CMAKE_SOURCE_DIR}/sim/old-firmware-profile.txt)
 set_tests_properties(host_capture_replay PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK oem_modem TIMEOUT 120)
 # oemhost --json read with Python's json module, doctor failing each step it can be made to
-# fail by the simulator's faults, and the refusal of a profile that cannot be read.
+# fail by the simulator's faults and waiting for an export lock another process holds, and the
+# refusal of a profile that cannot be read.
+add_executable(hold_export_lock ${CMAKE_CURRENT_LIST_DIR}/hold-export-lock.cpp)
+target_link_libraries(hold_export_lock PRIVATE oemwin)
+target_compile_options(hold_export_lock PRIVATE -Wall -Wextra -Werror)
 add_test(NAME host_json_doctor
   COMMAND python3 ${CMAKE_CURRENT_LIST_DIR}/json-doctor.py ${OEM_WINEPREFIX} $<TARGET_FILE:oemhost>
-          ${CMAKE_BINARY_DIR}/tests/host/json-doctor)
+          ${CMAKE_BINARY_DIR}/tests/host/json-doctor $<TARGET_FILE:hold_export_lock>)
 set_tests_properties(host_json_doctor PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK oem_modem TIMEOUT 300)
 
 # The release package, from its own release build of the shipped targets only, unpacked and

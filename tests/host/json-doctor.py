@@ -2,13 +2,14 @@
 """oemhost --json read with Python's json module, and oemhost doctor, against the simulated modem
 of sim/default-profile.txt (OEMSIM_FAULT makes it fail a step); a profile that cannot be read is
 refused.
-usage: json-doctor.py PREFIX OEMHOST WORK_DIR"""
+usage: json-doctor.py PREFIX OEMHOST WORK_DIR HOLD_EXPORT_LOCK"""
 import json
 import os
 import subprocess
 import sys
+import time
 
-prefix, host, work = sys.argv[1:4]
+prefix, host, work, hold_lock = sys.argv[1:5]
 wine_run = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'cmake', 'wine-run.sh')
 failures = []
 
@@ -103,6 +104,23 @@ for fault, code, statuses, failed in DOCTOR:
           all(s['advice'] for s in bad) and doc['export_lock'] is True)
     check(f'doctor {fault}: reply', fault != '' or steps[6]['reply'] == '\r\nOK\r\n')
     check(f'doctor {fault}: interfaces', fault != '' or steps[2]['interfaces'][0]['ready'] == 'initialized')
+
+# doctor with the export lock held by another process: no step, exit 10 after its wait (300 ms
+# given, then the real 10 s).
+holder = subprocess.Popen(['sh', wine_run, prefix, hold_lock], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+check('the second process holds the lock', holder.stdout.readline().strip() == 'held')
+os.environ['OEMHOST_LOCK_WAIT_MS'] = '300'
+doc, _ = run_json(['--simulate', 'doctor'], '', 10)
+del os.environ['OEMHOST_LOCK_WAIT_MS']
+steps = doc['steps']
+check(f'doctor, lock held: steps {steps}', [s['status'][0] for s in steps] == ['f'] + ['s'] * 8 and
+      steps[0]['step'] == 0 and 'waited 300 ms' in steps[0]['detail'] and steps[0]['advice'] and not doc['export_lock'])
+start = time.monotonic()
+code, out, _ = oemhost(['--simulate', 'doctor'])
+check(f'doctor, lock held, as text after {time.monotonic() - start:.1f} s:\n{out}', code == 10 and
+      time.monotonic() - start >= 10 and ' 0. Export lock: FAILED: another process holds the export lock' in out)
+holder.stdin.close()
+check('the lock holder', holder.wait() == 0)
 
 code, out, _ = oemhost(['doctor'], 'ServiceMissing')
 check(f'doctor as text:\n{out}', code == 15 and ' 5. AT device service: FAILED: ' in out and 'What to do: ' in out)

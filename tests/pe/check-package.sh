@@ -1,9 +1,10 @@
 #!/bin/sh
 # The release package as a host team gets it: made by cmake/package.sh and unpacked, exactly the
-# files of its SDK layout; Oem.dll a 64-bit image with exactly the expected exports, only Windows
-# system DLLs imported, ASLR and NX on; no debug information left in the shipped binaries;
-# lib/Oem.lib in Microsoft's format. In a fresh Wine prefix: oemhost's versions and its report
-# page through --simulate; then, with the package's simulator registered there, msvc-host.c built
+# files of its SDK layout; Oem.dll a 64-bit image with exactly the expected exports, ASLR and NX
+# on; no shipped binary importing a DLL outside the KnownDLLs; no debug information left in the
+# shipped binaries; lib/Oem.lib in Microsoft's format. In a fresh Wine prefix: oemhost's versions and its report
+# page through --simulate; a foreign registration of the real class untouched by the simulator's
+# regsvr32 and regsvr32 /u; then, with the package's simulator registered there, msvc-host.c built
 # for the MSVC ABI as C and as C++, and the CMake project cmake-host/, each run against bin/.
 # usage: check-package.sh RELEASE_DIR OBJDUMP VERSION
 here=$(dirname "$0")
@@ -29,9 +30,17 @@ dump=$("$objdump" -p "$dir/bin/Oem.dll")
 case "$dump" in *"file format pei-x86-64"*) ;; *) fail "Oem.dll is not a 64-bit PE image" ;; esac
 exports=$(printf '%s\n' "$dump" | sed -n '/Ordinal\/Name Pointer\] Table/,/^$/s/^\s*\[ *[0-9]*\] //p' | LC_ALL=C sort)
 [ "$exports" = "$(LC_ALL=C sort "$here/expected_exports.txt")" ] || fail "Oem.dll's exports: $exports"
-system=" kernel32.dll user32.dll advapi32.dll ole32.dll oleaut32.dll shell32.dll shlwapi.dll msvcrt.dll ntdll.dll "
-for dll in $(printf '%s\n' "$dump" | sed -n 's/^\s*DLL Name: //p' | tr A-Z a-z); do
-  case "$system" in *" $dll "*) ;; *) fail "Oem.dll imports $dll, not a Windows system DLL" ;; esac
+# Windows 10's KnownDLLs (HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\KnownDLLs),
+# which the loader always maps from System32, and ntdll.dll, mapped into every process: any
+# other import would be looked for in the folder of the program first (version.dll from a
+# Downloads folder, say).
+known=" advapi32.dll clbcatq.dll combase.dll comdlg32.dll coml2.dll difxapi.dll gdi32.dll gdiplus.dll \
+imagehlp.dll imm32.dll kernel32.dll msctf.dll msvcrt.dll normaliz.dll nsi.dll ntdll.dll ole32.dll oleaut32.dll \
+psapi.dll rpcrt4.dll sechost.dll setupapi.dll shcore.dll shell32.dll shlwapi.dll user32.dll wldap32.dll ws2_32.dll "
+for binary in Oem.dll oemhost.exe oemsim.dll; do
+  for dll in $("$objdump" -p "$dir/bin/$binary" | sed -n 's/^\s*DLL Name: //p' | tr A-Z a-z); do
+    case "$known" in *" $dll "*) ;; *) fail "$binary imports $dll, which is not a KnownDLL" ;; esac
+  done
 done
 flags=0x$(printf '%s\n' "$dump" | sed -n 's/^DllCharacteristics\s*//p')
 # HIGH_ENTROPY_VA, DYNAMIC_BASE and NX_COMPAT
@@ -58,6 +67,16 @@ wine "$dir/bin/oemhost.exe" carrier-id >/dev/null &&
   fail "a modem answered without --simulate: the prefix is not fresh"
 run --simulate report | diff "$root/tests/host/report-page.txt" - || fail "the report page through --simulate"
 
+# A registration of the real class stays as it is through regsvr32 and regsvr32 /u of the
+# simulator, and the simulator's other class is not registered either.
+class='HKCR\CLSID\{BDFEE05B-4418-11DD-90ED-001C257CCFF1}' other='HKCR\CLSID\{2269DAA3-2A9F-4165-A501-CE00A6F7A75B}'
+wine reg add "$class\InprocServer32" /ve /d 'C:\windows\system32\mbnapi.dll' /f >/dev/null
+foreign=$(wine reg query "$class" /s)
+wine regsvr32 /s "$(windows "$dir/bin/oemsim.dll")" && fail "oemsim.dll registered over another server"
+wine regsvr32 /s /u "$(windows "$dir/bin/oemsim.dll")"
+[ "$(wine reg query "$class" /s)" = "$foreign" ] || fail "the foreign registration changed: $(wine reg query "$class" /s)"
+wine reg query "$other" >/dev/null 2>&1 && fail "oemsim.dll registered one class of two"
+wine reg delete "$class" /f >/dev/null
 wine regsvr32 /s "$(windows "$dir/bin/oemsim.dll")" || fail "registering oemsim.dll"
 export OEMSIM_PROFILE="$(windows "$dir/share/oem/default-profile.txt")"
 for lang in c c++; do
@@ -70,5 +89,5 @@ for lang in c c++; do
 done
 cmake -S "$here/cmake-host" -B "$work/cmake-host" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_PREFIX_PATH="$dir" && cmake --build "$work/cmake-host" || fail "building the CMake host"
-WINEPATH=$(windows "$dir/bin") sh "$root/cmake/wine-run.sh" "$work/prefix" "$work/cmake-host/cmake-host.exe" || fail "the CMake host, Oem.dll on its PATH"
+cp "$dir/bin/Oem.dll" "$work/cmake-host/" && wine "$work/cmake-host/cmake-host.exe" || fail "the CMake host, Oem.dll beside it"
 echo "package: passed"

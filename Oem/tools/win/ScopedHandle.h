@@ -76,11 +76,12 @@ using ScopedHandle = UniqueAny<HandleTraits>;
 using ScopedFileHandle = UniqueAny<FileHandleTraits>;
 using HeldMutex = UniqueAny<HeldMutexTraits>;
 
-// Waits for mutex without a time-out and owns the hold when it was taken: a mutex abandoned by
-// a thread that ended while holding it counts as taken; a failed wait holds nothing, so nothing
-// is released that was never taken. A null mutex holds nothing and waits for nothing.
-inline HeldMutex WaitAndHold(HANDLE mutex) {
-    if (mutex == nullptr) return HeldMutex();
-    const DWORD result = ::WaitForSingleObject(mutex, INFINITE);
+// Waits for mutex, without a time-out unless one is given, and owns the hold when it was taken:
+// a mutex abandoned by a thread that ended while holding it counts as taken; a failed or timed
+// out wait (the wait's result in *waited) holds nothing, so nothing is released that was never
+// taken. A null mutex holds nothing and waits for nothing.
+inline HeldMutex WaitAndHold(HANDLE mutex, DWORD timeoutMs = INFINITE, DWORD* waited = nullptr) {
+    const DWORD result = mutex == nullptr ? WAIT_FAILED : ::WaitForSingleObject(mutex, timeoutMs);
+    if (waited != nullptr) *waited = result;
     return (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) ? HeldMutex(mutex) : HeldMutex();
 }
