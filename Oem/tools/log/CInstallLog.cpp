@@ -19,7 +19,7 @@ CInstallLog* installLog = nullptr;
 
 CInstallLog::CInstallLog() : configPath_(LogConfig::ConfigFilePath()) {
     std::string logsFolder;
-    if (LogConfig::EnsureLogsFolder("KestovanLog", &logsFolder)) {
+    if (LogConfig::EnsureLogsFolder("KestovanLog", &logsFolder) == LogFolder::State::Ready) {
         logFilePath_ = logsFolder + "KestoMBIMcommand.log";
     }
 }
