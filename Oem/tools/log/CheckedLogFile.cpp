@@ -21,17 +21,19 @@ std::wstring Widened(const std::string& text) {
     return wide;
 }
 
-HANDLE Open(const std::wstring& path, DWORD disposition) {
+HANDLE Open(const std::wstring& path, DWORD disposition, DWORD extraAccess = 0) {
     // The access and sharing of fopen's "a+"; the last name on the path is opened, not followed.
-    return ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    return ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | extraAccess, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
-// An existing file is opened, a missing one created, never one call that does either.
-ScopedFileHandle OpenOrCreate(const std::wstring& path) {
+// An existing file is opened, a missing one created, never one call that does either. A file
+// made here may be deleted again through its handle (created is then true).
+ScopedFileHandle OpenOrCreate(const std::wstring& path, bool* created) {
     ScopedFileHandle file(Open(path, OPEN_EXISTING));
     if (file.valid() || ::GetLastError() != ERROR_FILE_NOT_FOUND) return file;
-    file.reset(Open(path, CREATE_NEW));
+    file.reset(Open(path, CREATE_NEW, DELETE));
+    *created = file.valid();
     // Made by someone else between the two calls: what is there now is opened, once.
     if (!file.valid() && ::GetLastError() == ERROR_FILE_EXISTS) file.reset(Open(path, OPEN_EXISTING));
     return file;
@@ -68,8 +70,15 @@ bool IsThePathMeant(HANDLE file, const std::wstring& path) {
 ScopedFile OpenForAppend(const std::string& path) {
     if (path.empty()) return nullptr;
     const std::wstring wide = Widened(path);
-    ScopedFileHandle file = OpenOrCreate(wide);
-    if (!file.valid() || !IsThePathMeant(file.get(), wide)) return nullptr;
+    bool created = false;
+    ScopedFileHandle file = OpenOrCreate(wide, &created);
+    if (!file.valid()) return nullptr;
+    if (!IsThePathMeant(file.get(), wide)) {
+        // Made through a link higher up: the empty file goes again, wherever it landed.
+        FILE_DISPOSITION_INFO remove = {TRUE};
+        if (created) ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &remove, sizeof(remove));
+        return nullptr;
+    }
     // Text mode and appending as before: every line feed lands as CR LF at the file's end.
     const int descriptor = ::_open_osfhandle(reinterpret_cast<std::intptr_t>(file.get()), _O_APPEND | _O_TEXT);
     if (descriptor == -1) return nullptr;

@@ -40,7 +40,9 @@ ScopedLocal<PSECURITY_DESCRIPTOR> ProtectedDescriptor() {
 }  // namespace
 
 State Ensure(const std::string& folder) {
-    DWORD attributes = ::GetFileAttributesA(folder.c_str());
+    // Asked with a trailing backslash, the attributes would be those of a link's target.
+    const std::string name = folder.substr(0, folder.find_last_not_of('\\') + 1);
+    DWORD attributes = ::GetFileAttributesA(name.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         // Without its access list the folder is not made at all.
         const ScopedLocal<PSECURITY_DESCRIPTOR> descriptor = ProtectedDescriptor();
@@ -48,7 +50,7 @@ State Ensure(const std::string& folder) {
         SECURITY_ATTRIBUTES security = {sizeof(security), descriptor.get(), FALSE};
         if (::CreateDirectoryA(folder.c_str(), &security)) return State::Ready;
         if (::GetLastError() != ERROR_ALREADY_EXISTS) return State::Unavailable;
-        attributes = ::GetFileAttributesA(folder.c_str());  // another creator came first
+        attributes = ::GetFileAttributesA(name.c_str());  // another creator came first
     }
     const bool plain = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
                        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
