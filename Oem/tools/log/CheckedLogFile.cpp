@@ -50,9 +50,12 @@ std::wstring WithoutDevicePrefix(const wchar_t* path) {
 // One file under its one name, reached through no link: a link anywhere on the path shows as a
 // final path other than the full path asked for (a Unix symlink under Wine does too).
 bool IsThePathMeant(HANDLE file, const std::wstring& path) {
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!::GetFileInformationByHandle(file, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-        info.nNumberOfLinks > 1) {
+    // Not GetFileInformationByHandle: it asks for the volume too, which costs more than the line.
+    FILE_ATTRIBUTE_TAG_INFO tag = {};
+    FILE_STANDARD_INFO standard = {};
+    if (!::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof(tag)) ||
+        !::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof(standard)) ||
+        (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || standard.NumberOfLinks > 1) {
         return false;
     }
     wchar_t full[kPathCapacity] = {}, finalPath[kPathCapacity] = {};
