@@ -1,6 +1,8 @@
 # OEM_GetCurrentCarrierID against a client doing the work the export must do, in the same run:
 # built with the tests, never run by ctest.
 add_executable(carrier_id_bench ${CMAKE_CURRENT_LIST_DIR}/carrier_id_bench.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ClientCarrierId.cpp ${CMAKE_CURRENT_LIST_DIR}/ClientChannel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ClientSink.cpp ${CMAKE_CURRENT_LIST_DIR}/BenchLogFolder.cpp
   ${CMAKE_SOURCE_DIR}/tests/support/SimModem.cpp)
 target_include_directories(carrier_id_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(carrier_id_bench PRIVATE oemcore oemsimcontrol)

@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "HostCommands.h"
+#include "HostExit.h"
 
 void HostOutput::Print(const char* format, ...) const {
     if (json_) return;

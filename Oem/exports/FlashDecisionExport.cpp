@@ -32,7 +32,6 @@ void ReadFirmwareVersion(ModemExportFrame& frame, FlashVersions& versions) {
     }
     frame.Log(kLevel, "[Success]ExecuteCmd AT+GTMCFWVER done. Response Data is: %s", versions.modem.c_str());
     int fieldsToSkip = 2;
-    const char* comparingLine = "FWImage comparing str_modemVersion part is:%s , str_modemVersionNew part is:%s";
     if (versions.modem.find("OK") == std::string::npos) {
         if (frame.Execute(FlashVersionText::kOldFirmwareVersionQuery, &versions.modem) != 0) {
             frame.Log(kLevel, "[Error]ExecuteCmd ati8 Error.");
@@ -40,13 +39,18 @@ void ReadFirmwareVersion(ModemExportFrame& frame, FlashVersions& versions) {
         }
         frame.Log(kLevel, "[Success]ExecuteCmd ati8 Success. Response Data is: %s", versions.modem.c_str());
         fieldsToSkip = 3;
-        comparingLine = "FWImage(old) comparing str_modemVersion part is:%s, str_modemVersionNew part is:%s";
     }
     FlashVersionText::ExtractQuoted(versions.modem);
     VersionRules::SplitVersionReply(versions.modem, versions.segments);
     versions.modem = FlashVersionText::JoinSegmentsFrom(versions.segments, fieldsToSkip);
     VersionRules::DropLeadingFields(versions.modemNew, fieldsToSkip);
-    frame.Log(kLevel, comparingLine, versions.modem.c_str(), versions.modemNew.c_str());
+    if (fieldsToSkip == 3) {
+        frame.Log(kLevel, "FWImage(old) comparing str_modemVersion part is:%s, str_modemVersionNew part is:%s",
+                  versions.modem.c_str(), versions.modemNew.c_str());
+    } else {
+        frame.Log(kLevel, "FWImage comparing str_modemVersion part is:%s , str_modemVersionNew part is:%s",
+                  versions.modem.c_str(), versions.modemNew.c_str());
+    }
 }
 
 void ReadNvmVersion(ModemExportFrame& frame, FlashVersions& versions) {

@@ -14,15 +14,15 @@ ModemExportFrame::~ModemExportFrame() {
 IGlobalTools::IMbimChannel* ModemExportFrame::OpenChannel(const ChannelLines& lines) {
     channel_ = environment_.newChannel ? environment_.newChannel() : nullptr;
     if (channel_ == nullptr) {
-        if (lines.noChannel) Log(0, lines.noChannel);
+        if (lines.noChannel) Log(0, "%s", lines.noChannel);
         return nullptr;
     }
     if (channel_->Open() != 0) {
-        if (lines.openFailed) Log(lines.openFailedLevel, lines.openFailed);
+        if (lines.openFailed) Log(lines.openFailedLevel, "%s", lines.openFailed);
         ReleaseChannel();
         return nullptr;
     }
-    if (lines.openSucceeded) Log(2, lines.openSucceeded);
+    if (lines.openSucceeded) Log(2, "%s", lines.openSucceeded);
     return channel_;
 }
 

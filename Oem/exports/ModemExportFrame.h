@@ -10,7 +10,8 @@
 #include "exports/ExportEnvironment.h"
 #include "tools/win/ScopedHandle.h"
 
-// The module-log lines an export writes around getting its channel; null means no line.
+// The module-log lines an export writes around getting its channel, written as they are (never
+// read as formats); null means no line.
 struct ChannelLines {
     const char* noChannel = nullptr;   // level 0
     const char* openFailed = nullptr;  // at openFailedLevel

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "PrintfFormat.h"
-#include "threads/IJob.h"
+#include "job/IJob.h"
 
 namespace IGlobalTools {
 

@@ -2,13 +2,20 @@
 // exports leave (their comparison rules are tabled in ExportRulesTest).
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
+
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <functional>
 #include <future>
 #include <map>
 #include <string>
 #include <thread>
 
 #include "support/HostKit.h"
+#include "tools/win/ScopedLocal.h"
 
 namespace {
 
@@ -93,6 +100,98 @@ TEST(ExportLockHold, AbandonedIsOwnedAFailedWaitIsNot) {
     EXPECT_FALSE(WaitAndHold(modifyOnly.get()).valid());
     EXPECT_FALSE(freeElsewhere()) << "a failed wait let go of this thread's own hold";
     ::ReleaseMutex(mutex.get());
+}
+
+// The Unix name of a Windows path, under Wine; empty elsewhere.
+std::wstring UnixPath(const std::string& path) {
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* const name = unixName ? unixName(std::wstring(path.begin(), path.end()).c_str()) : nullptr;
+    const std::wstring wide = name ? std::wstring(name, name + std::strlen(name)) : std::wstring();
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    return wide;
+}
+
+// Runs a Unix program as a user of the machine would, with its arguments quoted, and waits until
+// done() holds: a Unix process gives no handle to wait on. Wine shows a Unix symbolic link as the
+// file or folder it names, and cannot remove one whose target is gone.
+template <typename Done>
+void RunUnix(const wchar_t* program, const std::vector<std::wstring>& arguments, Done done) {
+    std::wstring line = program;
+    for (const std::wstring& argument : arguments) line += L" \"" + argument + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started = {};
+    ASSERT_TRUE(::CreateProcessW(program, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
+    EXPECT_TRUE(WaitUntil(done, 5000)) << std::string(line.begin(), line.end());
+}
+
+void PlantLink(std::string target, const std::string& link) {
+    std::replace(target.begin(), target.end(), '\\', '/');
+    WIN32_FIND_DATAA found;  // a dangling link is listed too
+    RunUnix(L"/bin/ln", {L"-s", std::wstring(target.begin(), target.end()), UnixPath(link)},
+            [&] { return ScopedFindHandle(::FindFirstFileA(link.c_str(), &found)).valid(); });
+}
+
+// Each planted link leaves what it names as it was (here: absent) and the line is dropped; with
+// nothing planted the line is written, into folders whose access list names no one beyond SYSTEM,
+// Administrators, Users and this user (Wine shows no Everyone entry; Windows the protected list).
+TEST(LogWriter, PlantedLinksDropTheLine) {
+    TestLogFolder folder("2", "PlantedLinks");
+    const std::string logs = folder.Folder() + "logs\\", victim = folder.Folder() + "victim.txt";
+    const std::string elsewhere = folder.Folder() + "elsewhere\\", file = folder.ModuleLogPath();
+    struct Row {
+        const char* name;
+        std::function<void()> plant;
+        std::string target, content;
+    } const rows[] = {
+        {"symlinked file", [&] { PlantLink("..\\victim.txt", file); }, victim, "victim"},
+        {"hard link", [&] { ::CreateHardLinkA(file.c_str(), victim.c_str(), nullptr); }, victim, "victim"},
+        // Wine sees no dangling link, so this one dangles once planted.
+        {"dangling symlink", [&] { PlantLink("..\\victim.txt", file), ::DeleteFileA(victim.c_str()); }, victim, ""},
+        {"linked logs folder",
+         [&] { ::RemoveDirectoryA(logs.c_str()), PlantLink("elsewhere", logs.substr(0, logs.size() - 1)); },
+         elsewhere + TestFiles::ExecutableName() + "Ex.log", ""},
+        {"nothing planted", [&] { folder.RemoveTree(); }, file, ""},  // the DLL makes the folders
+    };
+    if (UnixPath(folder.Folder()).empty()) GTEST_SKIP() << "links are planted as a user does under Wine";
+    OemDll dll;
+    const auto package = dll.Get<bool (*)(const char*, const char*)>("OEM_Check_If_UpdateCurrentPackage");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ::CreateDirectoryA(folder.Folder().c_str(), nullptr);  // so that its going shows rm has run
+        RunUnix(L"/bin/rm", {L"-rf", UnixPath(folder.Folder())}, [&] { return !TestFiles::Exists(folder.Folder()); });
+        for (const std::string& made : {folder.Folder(), logs, elsewhere}) ::CreateDirectoryA(made.c_str(), nullptr);
+        std::ofstream(victim, std::ios::binary) << "victim";
+        row.plant();
+        EXPECT_TRUE(package("A.B.C.1", "A.B.C.2"));
+        EXPECT_EQ(TestFiles::Exists(row.target), !row.content.empty() || row.target == file);
+        if (row.target != file) {
+            EXPECT_EQ(TestFiles::ReadAll(row.target), row.content);
+        }
+    }
+    EXPECT_EQ(folder.ModuleMessages().size(), 2u);
+    for (const std::string& made : {folder.Folder(), logs}) {
+        PACL acl = nullptr;
+        ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
+        ASSERT_EQ(::GetNamedSecurityInfoA(made.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                          &acl, nullptr, descriptor.put()),
+                  ERROR_SUCCESS);
+        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+        for (DWORD i = 0; acl && i < acl->AceCount; ++i) {
+            ACCESS_ALLOWED_ACE* ace = nullptr;
+            ASSERT_TRUE(::GetAce(acl, i, reinterpret_cast<void**>(&ace)));
+            const auto* authority = ::GetSidIdentifierAuthority(&ace->SidStart);
+            EXPECT_NE(std::memcmp(authority, &world, sizeof(world)), 0) << made << " lets everyone in";
+        }
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        ::GetSecurityDescriptorControl(descriptor.get(), &control, &revision);
+        if (!::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) {
+            EXPECT_TRUE((control & SE_DACL_PROTECTED) && acl && acl->AceCount == 4) << made;
+        }
+    }
 }
 
 TEST(VersionExports, AnswerAndLines) {

@@ -33,14 +33,16 @@ TEST(LogTools, NoConfigurationOrMissingParentWritesNothing) {
 
 // Steps: "LOG_LV=x" rewrites ksconfig.ini ("LOG_LV=" without the key; "LOG_LV=x old" sets the key in
 // place and dates the file back to one fixed time long past, so that rewrites keep size and time), "no
-// ini" removes it, "rm folder" the log folder; "<level> <text>" writes to both logs.
+// ini" removes it, "rm folder" the log folder, "LOG_PATH=x" names another folder at level 2; "<level>
+// <text>" writes to both logs. Lines are expected in the row's folder, or in the default one.
 struct LevelRow {
     const char* name;
-    std::vector<std::string> steps, written;
+    std::vector<std::string> steps, written, writtenToDefault = {};
 };
 class LogLevelTest : public ::testing::TestWithParam<LevelRow> {};
 
 TEST_P(LogLevelTest, WritesLinesTheLevelAdmitsAtThatMoment) {
+    TestLogFolder fallback("", "Kestovan R470 Driver Package");
     TestLogFolder folder("", std::string("LevelTest_") + GetParam().name);
     const std::string ini = TestFiles::ExecutableFolder() + "ksconfig.ini";
     auto module = MakeTool<ILogEx>(ToolIds::ILogEx);
@@ -59,6 +61,8 @@ TEST_P(LogLevelTest, WritesLinesTheLevelAdmitsAtThatMoment) {
             EXPECT_TRUE(::SetFileTime(file.get(), nullptr, nullptr, &old));
         } else if (level) {
             folder.SetLevel(step.substr(7));
+        } else if (step.rfind("LOG_PATH=", 0) == 0) {
+            TestFiles::WriteConfig("2", step.substr(9));
         } else if (step == "no ini") {
             TestFiles::RemoveConfig();
         } else if (step == "rm folder") {
@@ -70,6 +74,7 @@ TEST_P(LogLevelTest, WritesLinesTheLevelAdmitsAtThatMoment) {
     }
     EXPECT_EQ(folder.ModuleMessages(), GetParam().written);
     EXPECT_EQ(folder.SharedMessages(), GetParam().written);
+    EXPECT_EQ(fallback.ModuleMessages(), GetParam().writtenToDefault);
 }
 
 const LevelRow kLevelRows[] = {
@@ -78,13 +83,19 @@ const LevelRow kLevelRows[] = {
     {"SameSizeAndOldTime", {"LOG_LV=0 old", "2 no", "0 a", "LOG_LV=2 old", "2 b", "LOG_LV=0 old", "2 no"}, {"a", "b"}},
     {"ConfigAppearsAndGoes", {"no ini", "0 dropped", "LOG_LV=0", "0 kept", "no ini", "0 dropped"}, {"kept"}},
     {"FolderDeleted", {"LOG_LV=9", "0 x", "rm folder", "0 kept", "2 %n%s%d%", "LOG_LV=", "0 x"}, {"kept", "%n%s%d%"}},
+    // A folder path of 260 characters or more drops the line instead of keeping the last path.
+    {"PathTooLong", {"LOG_LV=2", "2 kept", "LOG_PATH=" + std::string(241, 'x'), "2 dropped"}, {"kept"}},
+    {"PathLeavingTheDataFolder",
+     {"LOG_PATH=..\\LevelEscape", "2 a", "LOG_PATH=C:\\LevelEscape", "2 b", "LOG_PATH=\\\\?\\C:\\LevelEscape", "2 c"},
+     {},
+     {"a", "b", "c"}},
 };
 INSTANTIATE_TEST_SUITE_P(Levels, LogLevelTest, ::testing::ValuesIn(kLevelRows), RowName<LevelRow>);
 
 std::string Stamp(const SYSTEMTIME& t) {
     char text[32] = {};
-    std::snprintf(text, sizeof(text), "%02d-%02d %02d:%02d:%02d:%03d", t.wMonth, t.wDay, t.wHour, t.wMinute,
-                  t.wSecond, t.wMilliseconds);
+    std::snprintf(text, sizeof(text), "%02d-%02d %02d:%02d:%02d:%03d", t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
+                  t.wMilliseconds);
     return text;
 }
 

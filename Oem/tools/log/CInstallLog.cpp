@@ -19,7 +19,7 @@ CInstallLog* installLog = nullptr;
 
 CInstallLog::CInstallLog() : configPath_(LogConfig::ConfigFilePath()) {
     std::string logsFolder;
-    if (LogConfig::EnsureLogsFolder("KestovanLog", &logsFolder)) {
+    if (LogConfig::EnsureLogsFolder("KestovanLog", &logsFolder) == LogFolder::State::Ready) {
         logFilePath_ = logsFolder + "KestoMBIMcommand.log";
     }
 }
@@ -35,9 +35,9 @@ void CInstallLog::WriteToLog(int level, const char* format, ...) {
         SYSTEMTIME now = {};
         ::GetLocalTime(&now);
         char prefix[128] = {};
-        std::snprintf(prefix, sizeof(prefix), "%d %02d-%02d %02d:%02d:%02d:%03d %s: ",
-                      static_cast<int>(::GetCurrentProcessId()), now.wMonth, now.wDay, now.wHour, now.wMinute,
-                      now.wSecond, now.wMilliseconds, "CInstallLog::WriteToLog");
+        std::snprintf(prefix, sizeof(prefix),
+                      "%d %02d-%02d %02d:%02d:%02d:%03d %s: ", static_cast<int>(::GetCurrentProcessId()), now.wMonth,
+                      now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, "CInstallLog::WriteToLog");
         LogLine::Append(logFilePath_, prefix, kMessageCapacity, format, args);
     });
     va_end(args);

@@ -4,6 +4,9 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include "LogFolder.h"
+#include "text/LogFolderName.h"
+
 namespace LogConfig {
 namespace {
 
@@ -14,9 +17,10 @@ constexpr size_t kMaxPath = 260;
 
 std::string HostExecutablePath() {
     char path[kMaxPath] = {};
-    DWORD length = ::GetModuleFileNameA(nullptr, path, static_cast<DWORD>(sizeof(path)));
-    if (length == 0) return std::string();
-    return std::string(path, length < kMaxPath ? length : kMaxPath - 1);
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, static_cast<DWORD>(sizeof(path)));
+    // A cut path names one of the executable's ancestors, whose ksconfig.ini is not ours.
+    if (length == 0 || length >= kMaxPath) return std::string();
+    return std::string(path, length);
 }
 
 std::string ConfigFilePath() {
@@ -39,7 +43,8 @@ std::string ReadLogFolderName(const std::string& configPath) {
     char name[kMaxPath] = {};
     ::GetPrivateProfileStringA(kSection, "LOG_PATH", kDefault, name, static_cast<DWORD>(sizeof(name)),
                                configPath.c_str());
-    return name;
+    // A name that would leave the application-data folder counts as no name.
+    return LogFolderName::StaysInside(name) ? name : kDefault;
 }
 
 bool CommonAppDataFolder(std::string* folder) {
@@ -50,20 +55,20 @@ bool CommonAppDataFolder(std::string* folder) {
     return true;
 }
 
-bool EnsureLogsFolder(const std::string& folderName, std::string* logsFolder) {
+LogFolder::State EnsureLogsFolder(const std::string& folderName, std::string* logsFolder) {
     std::string folder;
-    if (!CommonAppDataFolder(&folder)) return false;
+    if (!CommonAppDataFolder(&folder)) return LogFolder::State::Unavailable;
     folder += folderName;
     folder += '\\';
     const std::string logs = folder + "logs\\";
     // Folder paths here live in 260-byte buffers; one that does not fit is not ours to shorten.
-    if (logs.size() >= kMaxPath) return false;
-    if (!::CreateDirectoryA(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
-        return false;
-    }
-    ::CreateDirectoryA(logs.c_str(), nullptr);
+    if (logs.size() >= kMaxPath) return LogFolder::State::Refused;
+    const LogFolder::State state = LogFolder::Ensure(folder);
+    if (state != LogFolder::State::Ready) return state;
+    // Whether logs\ could be made shows when the file is opened; one that is a link is refused.
+    if (LogFolder::Ensure(logs) == LogFolder::State::Refused) return LogFolder::State::Refused;
     *logsFolder = logs;
-    return true;
+    return LogFolder::State::Ready;
 }
 
 }  // namespace LogConfig

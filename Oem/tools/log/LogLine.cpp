@@ -5,13 +5,15 @@
 #include <cstdio>
 #include <vector>
 
+#include "CheckedLogFile.h"
+
 namespace LogLine {
 
 void Append(const std::string& path, const std::string& prefix, size_t capacity, const char* format, va_list args) {
     std::vector<char> message(capacity, '\0');
-    if (path.empty()) return;
-    FILE* file = nullptr;
-    if (fopen_s(&file, path.c_str(), "a+") != 0 || file == nullptr) return;
+    const CheckedLogFile::ScopedFile opened = CheckedLogFile::OpenForAppend(path);
+    if (!opened) return;
+    std::FILE* file = opened.get();
     std::fwrite(prefix.data(), 1, prefix.size(), file);
     va_list copy;
     va_copy(copy, args);
@@ -21,7 +23,6 @@ void Append(const std::string& path, const std::string& prefix, size_t capacity,
     if (formatted >= 0) std::fputs(message.data(), file);
     std::fputs("\n", file);
     std::fflush(file);
-    std::fclose(file);
 }
 
 std::string StandardPrefix() {

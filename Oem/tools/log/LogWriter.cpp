@@ -26,11 +26,19 @@ void LogWriter::SetPath(const char* path, bool forGood) noexcept {
     });
 }
 
-// A folder that cannot be made leaves the path as it was.
+// A folder that cannot be made leaves the path as it was; a refused one (a link, a path too
+// long) leaves no path, so the line is dropped.
 void LogWriter::DerivePath() {
     std::string logsFolder;
-    if (LogConfig::EnsureLogsFolder(LogConfig::ReadLogFolderName(configPath_), &logsFolder)) {
-        logFilePath_ = logsFolder + fileName_;
+    switch (LogConfig::EnsureLogsFolder(LogConfig::ReadLogFolderName(configPath_), &logsFolder)) {
+        case LogFolder::State::Ready:
+            logFilePath_ = logsFolder + fileName_;
+            break;
+        case LogFolder::State::Refused:
+            logFilePath_.clear();
+            break;
+        case LogFolder::State::Unavailable:
+            break;
     }
 }
 

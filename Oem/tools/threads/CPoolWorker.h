@@ -5,8 +5,8 @@
 #include <atomic>
 
 #include "tools/win/Event.h"
+#include "tools/job/IJob.h"
 #include "tools/win/Thread.h"
-#include "IJob.h"
 
 // One thread of a pool. It waits for an assigned job or for the order to stop, and after
 // each job reports itself idle to its owner, which puts it back on its idle list.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IJob.h"
+#include "tools/job/IJob.h"
 #include "tools/win/CatchResult.h"
 
 // How the worker tools call a job they own. An exception thrown by a job must not end the

@@ -64,6 +64,11 @@ struct FileHandleTraits : HandleTraits {
     static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
 };
 
+// A search of FindFirstFile: ended with FindClose.
+struct FindHandleTraits : FileHandleTraits {
+    static void Close(HANDLE search) { ::FindClose(search); }
+};
+
 // A mutex this thread holds: released, not closed (the handle belongs to someone else).
 struct HeldMutexTraits {
     using Value = HANDLE;
@@ -74,6 +79,7 @@ struct HeldMutexTraits {
 
 using ScopedHandle = UniqueAny<HandleTraits>;
 using ScopedFileHandle = UniqueAny<FileHandleTraits>;
+using ScopedFindHandle = UniqueAny<FindHandleTraits>;
 using HeldMutex = UniqueAny<HeldMutexTraits>;
 
 // Waits for mutex, without a time-out unless one is given, and owns the hold when it was taken:

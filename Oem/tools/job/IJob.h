@@ -1,4 +1,6 @@
 #pragma once
+// The job interface: what the thread tools run and what the tool interfaces hand them. A header
+// target of its own (oemjob), so that both include it without reaching into the other's folder.
 
 namespace IGlobalTools {
 
