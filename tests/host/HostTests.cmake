@@ -28,3 +28,8 @@ add_test(NAME package_release COMMAND sh ${CMAKE_SOURCE_DIR}/tests/pe/check-pack
                                       ${OEM_OBJDUMP} ${PROJECT_VERSION})
 set_tests_properties(package_release PROPERTIES TIMEOUT 1200)
 
+# The simulator's regsvr32 never replaces or removes a registration that is not its own.
+add_test(NAME host_registration
+  COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/registration.sh ${OEM_WINEPREFIX} $<TARGET_FILE:oemsim>
+          ${CMAKE_BINARY_DIR}/tests/host/registration)
+set_tests_properties(host_registration PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK oem_modem TIMEOUT 120)

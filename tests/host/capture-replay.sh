@@ -26,4 +26,13 @@ for profile in "$@"; do
   [ "$(run "$profile" report)" = "$(run "$work/capture.txt" report)" ] || fail "$profile: report page of the replay"
 done
 run "$1" capture "$(windows "$work/capture.txt")" 2>&1 | grep -q "exists; --force" || fail "an existing capture overwritten"
+# --force replaces only a plain file: a symbolic link, a hard link and a dangling link are
+# refused and what they lead to is left as it was.
+echo keep >"$work/target.txt"
+for plant in "-s target.txt" "target.txt" "-s missing.txt"; do
+  rm -f "$work/linked.txt" "$work/missing.txt"
+  (cd "$work" && ln $plant linked.txt)
+  run "$1" capture "$(windows "$work/linked.txt")" --force >/dev/null 2>&1
+  [ "$(cat "$work/target.txt")" = keep ] && [ ! -e "$work/missing.txt" ] || fail "capture --force through 'ln $plant'"
+done
 echo "capture and replay: passed"
