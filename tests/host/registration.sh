@@ -15,7 +15,7 @@ servers() {
 }
 before=$(servers)
 failed=0
-[ "$(echo "$before" | grep -c oemsim.dll)" -eq 2 ] || { echo "no registration to keep: $before"; failed=1; }
+[ "$(printf "%s\n" "$before" | grep -c oemsim.dll)" -eq 2 ] || { echo "no registration to keep: $before"; failed=1; }
 "$wine_run" "$prefix" regsvr32 /s "$copy" && { echo "regsvr32 took classes registered elsewhere"; failed=1; }
 [ "$(servers)" = "$before" ] || { echo "regsvr32 changed: $(servers)"; failed=1; }
 "$wine_run" "$prefix" regsvr32 /u /s "$copy"
