@@ -281,4 +281,34 @@ TEST(SinkTest, StoringAnIdWakesEveryCompletionWaitingForIt) {
     EXPECT_EQ(Starting(log.SharedMessages(), kOther), 2) << ::testing::PrintToString(log.SharedMessages());
 }
 
+// A line that takes its time to write (a log folder on a share, a scanner) holds up neither the
+// channel's wait nor the completion it waits for: here a refused completion's line blocks.
+TEST(SinkTest, ASlowLogLineHoldsUpNoWait) {
+    struct SlowLog final : IGlobalTools::ILog {
+        void SetLogFile(const char*) override {}
+        void WriteLog(int, const char* format, ...) override {
+            if (std::string(format).rfind(kOther, 0) == 0) writing.Set(), ::Sleep(1500);
+        }
+        ULONG Release() override { return 1; }  // lives on the test's stack
+        ULONG AddRef() override { return 1; }
+        Event writing{Event::ResetMode::Manual};
+    } slow;
+    auto sink = ComPtr<CDefaultServiceEvent>::Adopt(
+        new CDefaultServiceEvent(MbimWaits{300, 1000, 3000}, ComPtr<IGlobalTools::ILog>::Adopt(&slow)));
+    sink->ResetForCommand();
+    sink->SetRequestId(7);
+    std::thread refused([&] { sink->OnSetCommandComplete(nullptr, 1, nullptr, S_OK, 8); });
+    ASSERT_EQ(slow.writing.Wait(2000), WAIT_OBJECT_0);
+    const ScopedSafeArray data = MakeByteArray("OK", 2);
+    std::thread matching([&] { sink->OnSetCommandComplete(nullptr, 1, data.get(), S_OK, 7); });
+    const ULONGLONG start = ::GetTickCount64();
+    std::string reply;
+    EXPECT_EQ(sink->WaitReply(&reply), WAIT_OBJECT_0);
+    sink->ResetForCommand();
+    EXPECT_LT(::GetTickCount64() - start, 500u);
+    EXPECT_EQ(reply, "OK");
+    refused.join();
+    matching.join();
+}
+
 }  // namespace

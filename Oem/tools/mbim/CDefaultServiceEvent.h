@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <string>
 
 #include "tools/IGlobalTools.h"
@@ -28,8 +29,9 @@ class CDefaultServiceEvent : public ComObject<CDefaultServiceEvent, IMbnDeviceSe
 public:
     static const InterfaceRow<CDefaultServiceEvent> kInterfaceTable[];
 
-    // Reference count 1: the creation reference, handed to the channel.
-    explicit CDefaultServiceEvent(const MbimWaits& waits = MbimWaits());
+    // Reference count 1: the creation reference, handed to the channel. Lines go to log, or to
+    // the shared log when none is given.
+    explicit CDefaultServiceEvent(const MbimWaits& waits = MbimWaits(), ComPtr<IGlobalTools::ILog> log = nullptr);
 
     HRESULT STDMETHODCALLTYPE OnQuerySupportedCommandsComplete(IMbnDeviceService* deviceService,
                                                                SAFEARRAY* commandIDList, HRESULT status,
@@ -78,7 +80,13 @@ private:
     // Only Release destroys the object.
     ~CDefaultServiceEvent() override;
 
-    void AppendReply(SAFEARRAY* data);
+    // What an append did, for its line written after the lock is let go.
+    struct Appended {
+        bool done = false;
+        size_t length = 0;  // of the buffer after it
+    };
+    Appended AppendReply(SAFEARRAY* data);
+    void LogAppended(const Appended& appended);
     void MatchAndDeliver(SAFEARRAY* deviceServiceData, HRESULT status, ULONG requestID);
 
     // First, so that it goes last: the module outlives every other member's teardown.
@@ -96,5 +104,6 @@ private:
     // Guards the reply buffer and the id comparison against a completion that is still
     // appending when the channel times out and starts the next command; also keeps
     // OnReadData, which has no request-id hand-off, from overlapping the channel's reads.
+    // No line is written under it.
     CriticalSection replyLock_;
 };
