@@ -20,6 +20,8 @@ namespace {
 constexpr DWORD kUnderwayWaitMs = 5000;
 // Time for the sink to get past its first steps once its callback has been entered.
 constexpr DWORD kUnderwaySettleMs = 50;
+// A reply in two fragments: the second after the caller has most likely taken the first.
+constexpr DWORD kSecondFragmentMs = 300;
 
 using Guard = std::lock_guard<CriticalSection>;
 
@@ -120,6 +122,7 @@ void ModemState::Reset() {
     sinks_.ClearCounts();
     commandSessionOpen_ = false;
     dataSessionOpen_ = false;
+    delivery_.HoldReplies(false);
 }
 
 bool ModemState::TakeProfile(const char* path, bool fromSaved) {
@@ -194,6 +197,11 @@ bool ModemState::InterfaceReady() {
     return EffectOf(fault_).ready;
 }
 
+const FaultEffect& ModemState::Effect() {
+    Guard lock(lock_);
+    return EffectOf(fault_);
+}
+
 bool ModemState::ServiceAvailable(int interfaceIndex) {
     Guard lock(lock_);
     return interfaceIndex == 0 && EffectOf(fault_).serviceFound;
@@ -240,15 +248,22 @@ HRESULT ModemState::CloseSession(Session session, IMbnDeviceService* service, UL
     if (requestId == nullptr) return E_POINTER;
     HRESULT status = S_OK;
     ULONG id = 0;
+    bool completes = true;
     {
         Guard lock(lock_);
+        const bool command = session == Session::Command;
+        const FaultEffect& effect = EffectOf(fault_);
+        if (command) ++records_.closes;
+        // A refused close leaves the session open.
+        if (command && FAILED(effect.closeResult)) return effect.closeResult;
+        completes = !command || effect.closeCompletes;
         id = NextRequestIdLocked();
-        bool& open = session == Session::Command ? commandSessionOpen_ : dataSessionOpen_;
-        if (session == Session::Command) ++records_.closes;
+        bool& open = command ? commandSessionOpen_ : dataSessionOpen_;
         if (!open) status = kSessionNotOpen;
         open = false;
     }
     *requestId = id;
+    if (!completes) return S_OK;
     PostSessionCompletion(service,
                           session == Session::Command ? &IMbnDeviceServicesEvents::OnCloseCommandSessionComplete
                                                       : &IMbnDeviceServicesEvents::OnCloseDataSessionComplete,
@@ -305,22 +320,31 @@ HRESULT ModemState::Command(CommandKind kind, ULONG commandId, SAFEARRAY* data, 
     const ULONG deliveredId = id + effect->idOffset;
     std::shared_ptr<Event> underway;
     if (effect->beforeReturn) underway = std::make_shared<Event>(Event::ResetMode::Manual);
-    delivery_.Post(
-        service, delay,
-        [kind, commandId, reply, status, withData, unreadable, deliveredId](IMbnDeviceServicesEvents* sink,
-                                                                            IMbnDeviceService* from) {
-            // A fresh array for each sink, destroyed once its callback has returned.
-            ScopedSafeArray array(withData ? MakeByteArray(reply->data(), reply->size()).release() : nullptr);
-            LockSaturation saturation(unreadable ? array.get() : nullptr);
-            return Delivery::Timed([&] {
-                if (kind == CommandKind::Set) {
-                    sink->OnSetCommandComplete(from, commandId, array.get(), status, deliveredId);
-                } else {
-                    sink->OnQueryCommandComplete(from, commandId, array.get(), status, deliveredId);
-                }
-            });
-        },
-        underway);
+    const auto post = [&](std::shared_ptr<const std::string> bytes, DWORD after, std::shared_ptr<Event> started) {
+        delivery_.Post(
+            service, after,
+            [kind, commandId, bytes, status, withData, unreadable, deliveredId](IMbnDeviceServicesEvents* sink,
+                                                                                IMbnDeviceService* from) {
+                // A fresh array for each sink, destroyed once its callback has returned.
+                ScopedSafeArray array(withData ? MakeByteArray(bytes->data(), bytes->size()).release() : nullptr);
+                LockSaturation saturation(unreadable ? array.get() : nullptr);
+                return Delivery::Timed([&] {
+                    if (kind == CommandKind::Set) {
+                        sink->OnSetCommandComplete(from, commandId, array.get(), status, deliveredId);
+                    } else {
+                        sink->OnQueryCommandComplete(from, commandId, array.get(), status, deliveredId);
+                    }
+                });
+            },
+            std::move(started), Delivery::Kind::Reply);
+    };
+    if (effect->twoFragments) {
+        const std::size_t half = (reply->size() + 1) / 2;
+        post(std::make_shared<const std::string>(reply->substr(0, half)), delay, underway);
+        post(std::make_shared<const std::string>(reply->substr(half)), delay + kSecondFragmentMs, nullptr);
+    } else {
+        post(reply, delay, underway);
+    }
     if (underway && underway->Wait(kUnderwayWaitMs) == WAIT_OBJECT_0) ::Sleep(kUnderwaySettleMs);
     return S_OK;
 }

@@ -27,6 +27,12 @@ CDefaultServiceEvent::CDefaultServiceEvent(const MbimWaits& waits, ComPtr<IGloba
 
 CDefaultServiceEvent::~CDefaultServiceEvent() = default;
 
+void CDefaultServiceEvent::LetGoOnCallersThread() {
+    if (DropReference() != 0) return;
+    module_.ReleaseNow();
+    delete this;
+}
+
 ComPtr<CDefaultServiceEvent> CDefaultServiceEvent::HoldForCallback() {
     AddRef();
     return ComPtr<CDefaultServiceEvent>::Adopt(this);

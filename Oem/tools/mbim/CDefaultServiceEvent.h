@@ -58,6 +58,11 @@ public:
     HRESULT STDMETHODCALLTYPE OnInterfaceStateChange(BSTR interfaceID,
                                                      MBN_DEVICE_SERVICES_INTERFACE_STATE stateChange) override;
 
+    // For the channel, whose caller holds this module while it runs: lets go of the creation
+    // reference; if that was the last, the sink ends here and the module reference goes back
+    // at once, without the grace that a platform thread's last release waits.
+    void LetGoOnCallersThread();
+
     // For the channel: the hand-off of one command.
     void ResetForCommand();
     void SetRequestId(ULONG id);
