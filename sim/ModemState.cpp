@@ -3,6 +3,7 @@
 #include <memory>
 #include <mutex>
 
+#include "CarrierModel.h"
 #include "FaultEffects.h"
 #include "SimEnvironment.h"
 #include "tools/win/ScopedSafeArray.h"
