@@ -10,7 +10,7 @@
 #include "exports/ModemExportFrame.h"
 #include "exports/ModuleGlobals.h"
 #include "tools/mbim/CDefaultServiceEvent.h"
-#include "tools/mbim/CMbimDeviceEx.h"
+#include "tools/mbim/MbnServiceAccess.h"
 #include "tools/win/ComPtr.h"
 #include "tools/win/ScopedBstr.h"
 #include "tools/win/ScopedComInit.h"
