@@ -49,6 +49,32 @@ private:
     int locks_ = 0;
 };
 
+// One command's completion, delivered to each sink. A named type rather than a lambda: the PDB
+// names a lambda's destructor by the full path of its source file, which would tie the
+// simulator's symbols to the folder it was built in.
+struct CommandCompletion {
+    ModemState::CommandKind kind;
+    ULONG commandId;
+    std::shared_ptr<const std::string> reply;
+    HRESULT status;
+    bool withData;
+    bool unreadable;
+    ULONG deliveredId;
+
+    LONGLONG operator()(IMbnDeviceServicesEvents* sink, IMbnDeviceService* from) const {
+        // A fresh array for each sink, destroyed once its callback has returned.
+        ScopedSafeArray array(withData ? MakeByteArray(reply->data(), reply->size()).release() : nullptr);
+        LockSaturation saturation(unreadable ? array.get() : nullptr);
+        return Delivery::Timed([&] {
+            if (kind == ModemState::CommandKind::Set) {
+                sink->OnSetCommandComplete(from, commandId, array.get(), status, deliveredId);
+            } else {
+                sink->OnQueryCommandComplete(from, commandId, array.get(), status, deliveredId);
+            }
+        });
+    }
+};
+
 bool ReadProfile(const std::string& path, SimProfile::ModemProfile* profile) {
     std::string error;
     if (SimProfile::ModemProfile::ReadFile(path, profile, &error)) return true;
@@ -300,28 +326,12 @@ HRESULT ModemState::Command(CommandKind kind, ULONG commandId, SAFEARRAY* data, 
     *requestId = id;
     if (!effect->replies) return S_OK;
 
-    const HRESULT status = effect->replyStatus;
-    const bool withData = effect->withData;
-    const bool unreadable = effect->unreadable;
-    const ULONG deliveredId = id + effect->idOffset;
     std::shared_ptr<Event> underway;
     if (effect->beforeReturn) underway = std::make_shared<Event>(Event::ResetMode::Manual);
-    delivery_.Post(
-        service, delay,
-        [kind, commandId, reply, status, withData, unreadable, deliveredId](IMbnDeviceServicesEvents* sink,
-                                                                            IMbnDeviceService* from) {
-            // A fresh array for each sink, destroyed once its callback has returned.
-            ScopedSafeArray array(withData ? MakeByteArray(reply->data(), reply->size()).release() : nullptr);
-            LockSaturation saturation(unreadable ? array.get() : nullptr);
-            return Delivery::Timed([&] {
-                if (kind == CommandKind::Set) {
-                    sink->OnSetCommandComplete(from, commandId, array.get(), status, deliveredId);
-                } else {
-                    sink->OnQueryCommandComplete(from, commandId, array.get(), status, deliveredId);
-                }
-            });
-        },
-        underway);
+    delivery_.Post(service, delay,
+                   CommandCompletion{kind, commandId, reply, effect->replyStatus, effect->withData, effect->unreadable,
+                                     id + effect->idOffset},
+                   underway);
     if (underway && underway->Wait(kUnderwayWaitMs) == WAIT_OBJECT_0) ::Sleep(kUnderwaySettleMs);
     return S_OK;
 }

@@ -21,12 +21,20 @@ add_test(NAME host_json_doctor
           ${CMAKE_BINARY_DIR}/tests/host/json-doctor $<TARGET_FILE:hold_export_lock>)
 set_tests_properties(host_json_doctor PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK oem_modem TIMEOUT 300)
 
-# The release package, from its own release build of the shipped targets only, unpacked and
-# run in a fresh Wine prefix; the PE facts are checked on the DLL it ships.
+# The release package, from its own release build of the shipped targets only: unpacked and run
+# in a fresh Wine prefix, its PE facts and symbols checked; then built again elsewhere for the
+# same bytes, and signed.
+add_test(NAME package_build COMMAND ${CMAKE_COMMAND} -E env OEM_RELEASE_DIR=${CMAKE_BINARY_DIR}/release
+                                    bash ${CMAKE_SOURCE_DIR}/cmake/package.sh)
+set_tests_properties(package_build PROPERTIES FIXTURES_SETUP release_package TIMEOUT 900)
 find_program(OEM_OBJDUMP x86_64-w64-mingw32-objdump REQUIRED)
 add_test(NAME package_release COMMAND sh ${CMAKE_SOURCE_DIR}/tests/pe/check-package.sh ${CMAKE_BINARY_DIR}/release
                                       ${OEM_OBJDUMP} ${PROJECT_VERSION})
-set_tests_properties(package_release PROPERTIES TIMEOUT 1200)
+set_tests_properties(package_release PROPERTIES FIXTURES_REQUIRED release_package TIMEOUT 600)
+add_test(NAME package_reproducible_signed
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/pe/check-release.sh ${CMAKE_BINARY_DIR}/release ${PROJECT_VERSION})
+set_tests_properties(package_reproducible_signed PROPERTIES FIXTURES_REQUIRED release_package
+  DEPENDS package_release TIMEOUT 900)
 
 # The simulator's regsvr32 never replaces or removes a registration that is not its own.
 add_test(NAME host_registration

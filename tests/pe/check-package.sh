@@ -1,8 +1,10 @@
 #!/bin/sh
-# The release package as a host team gets it: made by cmake/package.sh and unpacked, exactly the
-# files of its SDK layout; Oem.dll a 64-bit image with exactly the expected exports, ASLR and NX
-# on; no shipped binary importing a DLL outside the KnownDLLs; no debug information left in the
-# shipped binaries; lib/Oem.lib in Microsoft's format. In a fresh Wine prefix: oemhost's versions and its report
+# The release package as a host team gets it, made by cmake/package.sh and unpacked: exactly the
+# files of its SDK layout, each as SHA256SUMS lists it, and the zip as the SHA256SUMS beside it
+# lists it; Oem.dll a 64-bit image with exactly the expected exports, ASLR and NX on; no shipped
+# binary importing a DLL outside the KnownDLLs or keeping debug sections; each binary naming its
+# PDB by bare file name, with that PDB's GUID and age, and the PDB resolving Oem.dll's exports;
+# lib/Oem.lib in Microsoft's format. In a fresh Wine prefix: oemhost's versions and its report
 # page through --simulate; a foreign registration of the real class untouched by the simulator's
 # regsvr32 and regsvr32 /u; then, with the package's simulator registered there, msvc-host.c built
 # for the MSVC ABI as C and as C++, and the CMake project cmake-host/, each run against bin/.
@@ -14,17 +16,18 @@ fail() {
   echo "FAILED: $*"
   exit 1
 }
-OEM_RELEASE_DIR=$release bash "$root/cmake/package.sh" || fail "cmake/package.sh"
 work=$release/package-test
 rm -rf "$work"
 mkdir -p "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "$release/Oem-$version-win64.zip") || fail "unpacking the zip"
 dir=$work/unpacked/Oem-$version-win64
 files=$(cd "$dir" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
-[ "$files" = "./bin/Oem.dll ./bin/oemhost.exe ./bin/oemsim.dll ./debug/Oem.dll.debug ./debug/oemhost.exe.debug \
-./debug/oemsim.dll.debug ./include/Oem.h ./lib/Oem.def ./lib/Oem.lib ./lib/cmake/Oem/OemConfig.cmake \
+[ "$files" = "./SHA256SUMS ./bin/Oem.dll ./bin/oemhost.exe ./bin/oemsim.dll ./debug/Oem.pdb ./debug/oemhost.pdb \
+./debug/oemsim.pdb ./include/Oem.h ./lib/Oem.def ./lib/Oem.lib ./lib/cmake/Oem/OemConfig.cmake \
 ./lib/cmake/Oem/OemConfigVersion.cmake ./lib/libOem.dll.a ./share/oem/README.txt ./share/oem/default-profile.txt \
 ./share/oem/ksconfig.ini ./share/oem/old-firmware-profile.txt " ] || fail "the zip's files: $files"
+(cd "$dir" && sha256sum --quiet -c SHA256SUMS && [ "$(wc -l <SHA256SUMS)" -eq 16 ]) || fail "the package's SHA256SUMS"
+(cd "$release" && sha256sum --quiet -c SHA256SUMS) || fail "the SHA256SUMS beside the zip"
 
 dump=$("$objdump" -p "$dir/bin/Oem.dll")
 case "$dump" in *"file format pei-x86-64"*) ;; *) fail "Oem.dll is not a 64-bit PE image" ;; esac
@@ -48,8 +51,28 @@ flags=0x$(printf '%s\n' "$dump" | sed -n 's/^DllCharacteristics\s*//p')
 for binary in Oem.dll oemhost.exe oemsim.dll; do
   sections=$("$objdump" -h "$dir/bin/$binary")
   case "$sections" in *.debug_*) fail "$binary keeps debug sections" ;; esac
-  case "$sections" in *.gnu_debuglink*) ;; *) fail "$binary has no debug link" ;; esac
+  # The CodeView record's GUID as bytes, in the order the PDB prints them: {4-2-2-2-6}.
+  record=$(llvm-readobj --coff-debug-directory "$dir/bin/$binary")
+  guid=$(printf '%s\n' "$record" | sed -n 's/^ *PDBGUID: (\(.*\))$/\1/p' |
+    awk '{ printf "{%s%s%s%s-%s%s-%s%s-%s%s-%s%s%s%s%s%s}", $4,$3,$2,$1, $6,$5, $8,$7, $9,$10, $11,$12,$13,$14,$15,$16 }')
+  pdb=${binary%.*}.pdb
+  summary=$(llvm-pdbutil dump -summary "$dir/debug/$pdb")
+  printf '%s\n' "$record" | grep -qx " *PDBFileName: $pdb" || fail "$binary does not name $pdb by its bare name"
+  printf '%s\n' "$summary" | grep -qx " *GUID: $guid" || fail "$binary's PDB GUID $guid is not $pdb's"
+  [ "$(printf '%s\n' "$record" | sed -n 's/^ *PDBAge: //p')" = "$(printf '%s\n' "$summary" | sed -n 's/^ *Age: //p')" ] ||
+    fail "$binary's PDB age is not $pdb's"
 done
+# A debugger's view: the binary and its PDB side by side, each export's address resolved to the
+# export's own name.
+mkdir "$work/symbols" && cp "$dir/bin/Oem.dll" "$dir/debug/Oem.pdb" "$work/symbols/"
+base=$(printf '%s\n' "$dump" | sed -n 's/^ImageBase\s*//p')
+resolved=$(printf '%s\n' "$dump" | sed -n 's/^\s*\[ *\([0-9]*\)\] +base\[ *[0-9]*\] \([0-9a-f]*\) Export RVA$/\1 \2/p' |
+  while read -r index rva; do
+    name=$(printf '%s\n' "$dump" | sed -n "/Ordinal\/Name Pointer\] Table/,/^\$/s/^\s*\[ *$index\] //p")
+    symbol=$(cd "$work/symbols" && llvm-symbolizer --obj=Oem.dll "0x$(printf '%x' $((0x$base + 0x$rva)))" | head -n 1)
+    [ "$symbol" = "$name" ] && echo "$symbol"
+  done | LC_ALL=C sort)
+[ "$resolved" = "$exports" ] || fail "the PDB resolves only these exports by name: $resolved"
 # One short import record per export, as Microsoft's linker writes them.
 [ "$(llvm-readobj "$dir/lib/Oem.lib" | grep -c '^Format: COFF-import-file')" -eq 6 ] || fail "lib/Oem.lib's format"
 
