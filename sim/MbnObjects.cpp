@@ -271,7 +271,7 @@ public:
         *context = nullptr;
         if (interfaceId == nullptr) return E_INVALIDARG;
         const int index = VisibleInterface(modem_, interfaceId);
-        if (index < 0) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+        if (index < 0 || !modem_.Effect().contextFound) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
         return Make<DeviceServicesContext>(IID_MbnDeviceServicesContext, reinterpret_cast<void**>(context), modem_,
                                            index);
     }

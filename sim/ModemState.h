@@ -12,6 +12,7 @@
 
 #include "ControlRecords.h"
 #include "Delivery.h"
+#include "FaultEffects.h"
 #include "ModemAnswers.h"
 #include "SimControl.h"
 #include "SimCost.h"
@@ -54,6 +55,7 @@ public:
     int CompletionsInFlight() override { return delivery_.InSinks(); }
     bool StartProfile(const char* path) override;
     void LetGoOfSinksInCall() override { delivery_.LetGoOfSinksInCall(); }
+    void HoldReplies(bool hold) override { delivery_.HoldReplies(hold); }
 
     // No object alive and no completion waiting: the DLL may be unloaded.
     bool Unused() { return LiveObject::Count() == 0 && delivery_.Pending() == 0; }
@@ -62,6 +64,8 @@ public:
     int InterfaceCount();
     bool InterfaceReady();  // the modem's interface, the first
     bool ServiceAvailable(int interfaceIndex);
+    // What the fault set with SetFault does.
+    const FaultEffect& Effect();
 
     SinkRegistry& sinks() { return sinks_; }
     Delivery& delivery() { return delivery_; }

@@ -41,7 +41,8 @@ public:
         if (object == nullptr) return E_POINTER;
         *object = nullptr;
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-        return create_(*g_modem, iid, object);
+        const HRESULT refused = g_modem->Effect().factoryResult;
+        return FAILED(refused) ? refused : create_(*g_modem, iid, object);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
         if (lock) {

@@ -5,9 +5,9 @@
 
 namespace {
 
-// No exception leaves an interface operation: running out of memory is reported as
-// E_OUTOFMEMORY like any other failure.
-constexpr HRESULT kThrew = E_OUTOFMEMORY;
+// No exception leaves an interface operation: running out of memory is the generic failure,
+// as any failure that is not a platform call's own.
+constexpr HRESULT kThrew = E_FAIL;
 
 unsigned Hex(HRESULT hr) {
     return static_cast<unsigned>(hr);

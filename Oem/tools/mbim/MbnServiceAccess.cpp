@@ -67,8 +67,9 @@ HRESULT MbnServiceAccess::Open() {
                             servicesManager_.put_void());
     if (!servicesManager_) {
         log_->WriteLog(0, "[error]Open() failed: IID_IMbnDeviceServicesManager");
-        // A success without an object would leave nothing to talk to: report it as a failure.
-        return FAILED(hr) ? hr : E_POINTER;
+        // That call's result, even a success without an object: the channel then has no sink,
+        // and every command fails at its device services context.
+        return hr;
     }
 
     // The record is allocated before Advise so that keeping a connected sink cannot fail. A
@@ -83,7 +84,10 @@ HRESULT MbnServiceAccess::Open() {
     ComPtr<IConnectionPoint> connectionPoint;
     DWORD cookie = 0;
     hr = AdviseServiceEvents(servicesManager_.get(), sink.get(), &connectionPoint, &cookie);
-    if (hr != S_OK) return connectFailed(hr);
+    if (hr != S_OK) {
+        sink.release()->LetGoOnCallersThread();
+        return connectFailed(hr);
+    }
 
     sink_ = sink.get();
     AdviseRecord& record = pending.front();
@@ -179,13 +183,13 @@ void MbnServiceAccess::Close() {
 }
 
 // The platform may still hold a sink after Unadvise, and call it: the sink keeps itself and
-// this module alive for as long as it needs them.
+// this module alive for as long as it needs them. One the platform let go of ends here.
 void MbnServiceAccess::Disconnect() {
     ScopedLock lock(lock_);
     while (!adviseList_.empty()) {
         AdviseRecord& record = adviseList_.front();
         if (record.connectionPoint) record.connectionPoint->Unadvise(record.cookie);
-        record.sink.reset();
+        if (record.sink) record.sink.release()->LetGoOnCallersThread();
         record.connectionPoint.reset();
         adviseList_.pop_front();
     }
