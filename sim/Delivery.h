@@ -81,3 +81,16 @@ private:
     std::atomic<std::int64_t> costTicks_{0};
     LONGLONG ticksPerSecond_ = 1;
 };
+
+// Adds the time from construction to destruction to the simulator's own cost.
+class CostScope {
+public:
+    explicit CostScope(Delivery& delivery) : delivery_(delivery), start_(Delivery::Now()) {}
+    ~CostScope() { delivery_.AddCost(Delivery::Now() - start_); }
+    CostScope(const CostScope&) = delete;
+    CostScope& operator=(const CostScope&) = delete;
+
+private:
+    Delivery& delivery_;
+    LONGLONG start_;
+};

@@ -18,11 +18,11 @@ class SimObject : public ComObject<Derived, Interfaces...>, private LiveObject {
 
 // Creates an object and hands out the interface asked for; the creation reference goes.
 template <typename Object, typename... Args>
-HRESULT Make(REFIID iid, void** out, Args... args) {
+HRESULT Make(REFIID iid, void** out, Args&&... args) {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
     return CatchResult(E_OUTOFMEMORY, [&] {
-        const ComPtr<Object> object = ComPtr<Object>::Adopt(new Object(args...));
+        const ComPtr<Object> object = ComPtr<Object>::Adopt(new Object(std::forward<Args>(args)...));
         return object->QueryInterface(iid, out);
     });
 }
@@ -34,9 +34,9 @@ HRESULT NewBstr(const wchar_t* text, BSTR* out) {
 }
 
 // The visible interface with this identifier, or -1.
-int VisibleInterface(const wchar_t* interfaceId) {
+int VisibleInterface(ModemState& modem, const wchar_t* interfaceId) {
     if (interfaceId == nullptr) return -1;
-    const int count = Modem().InterfaceCount();
+    const int count = modem.InterfaceCount();
     for (int i = 0; i < count; ++i) {
         if (_wcsicmp(interfaceId, kInterfaceIds[i]) == 0) return i;
     }
@@ -46,17 +46,17 @@ int VisibleInterface(const wchar_t* interfaceId) {
 class MbnInterface final : public SimObject<MbnInterface, IMbnInterface> {
 public:
     static const InterfaceRow<MbnInterface> kInterfaceTable[];
-    explicit MbnInterface(int index) : index_(index) {}
+    MbnInterface(ModemState& modem, int index) : modem_(modem), index_(index) {}
 
     HRESULT STDMETHODCALLTYPE get_InterfaceID(BSTR* interfaceId) override {
-        CostScope cost;
+        CostScope cost(modem_.delivery());
         return NewBstr(kInterfaceIds[index_], interfaceId);
     }
     HRESULT STDMETHODCALLTYPE GetReadyState(MBN_READY_STATE* readyState) override {
-        CostScope cost;
+        CostScope cost(modem_.delivery());
         if (readyState == nullptr) return E_POINTER;
         // Only the modem is up, unless a fault says otherwise; the others are there to be skipped.
-        *readyState = index_ == 0 && Modem().InterfaceReady() ? MBN_READY_STATE_INITIALIZED : MBN_READY_STATE_OFF;
+        *readyState = index_ == 0 && modem_.InterfaceReady() ? MBN_READY_STATE_INITIALIZED : MBN_READY_STATE_OFF;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetInterfaceCapability(MBN_INTERFACE_CAPS*) override { return E_NOTIMPL; }
@@ -78,33 +78,35 @@ private:
         return E_NOTIMPL;
     }
 
+    ModemState& modem_;
     int index_;
 };
 
 class InterfaceManager final : public SimObject<InterfaceManager, IMbnInterfaceManager> {
 public:
     static const InterfaceRow<InterfaceManager> kInterfaceTable[];
+    explicit InterfaceManager(ModemState& modem) : modem_(modem) {}
 
     HRESULT STDMETHODCALLTYPE GetInterface(LPCWSTR interfaceId, IMbnInterface** mbnInterface) override {
-        CostScope cost;
+        CostScope cost(modem_.delivery());
         if (mbnInterface == nullptr) return E_POINTER;
         *mbnInterface = nullptr;
-        const int index = VisibleInterface(interfaceId);
+        const int index = VisibleInterface(modem_, interfaceId);
         if (index < 0) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
-        return Make<MbnInterface>(IID_MbnInterface, reinterpret_cast<void**>(mbnInterface), index);
+        return Make<MbnInterface>(IID_MbnInterface, reinterpret_cast<void**>(mbnInterface), modem_, index);
     }
 
     HRESULT STDMETHODCALLTYPE GetInterfaces(SAFEARRAY** mbnInterfaces) override {
-        CostScope cost;
+        CostScope cost(modem_.delivery());
         if (mbnInterfaces == nullptr) return E_POINTER;
         *mbnInterfaces = nullptr;
-        const int count = Modem().InterfaceCount();
+        const int count = modem_.InterfaceCount();
         ScopedSafeArray array(::SafeArrayCreateVector(VT_UNKNOWN, 0, static_cast<ULONG>(count)));
         if (!array.get()) return E_OUTOFMEMORY;
         for (LONG i = 0; i < count; ++i) {
             // The array takes its own reference; the creation reference goes right after.
             ComPtr<IMbnInterface> item;
-            const HRESULT made = Make<MbnInterface>(IID_MbnInterface, item.put_void(), static_cast<int>(i));
+            const HRESULT made = Make<MbnInterface>(IID_MbnInterface, item.put_void(), modem_, static_cast<int>(i));
             if (FAILED(made)) return made;
             const HRESULT hr = ::SafeArrayPutElement(array.get(), &i, item.get());
             if (FAILED(hr)) return hr;
@@ -112,51 +114,54 @@ public:
         *mbnInterfaces = array.release();
         return S_OK;
     }
+
+private:
+    ModemState& modem_;
 };
 
 class DeviceService final : public SimObject<DeviceService, IMbnDeviceService> {
 public:
     static const InterfaceRow<DeviceService> kInterfaceTable[];
-    explicit DeviceService(int index) : index_(index) {}
+    DeviceService(ModemState& modem, int index) : modem_(modem), index_(index) {}
 
     HRESULT STDMETHODCALLTYPE QuerySupportedCommands(ULONG* requestId) override {
-        return CatchResult(E_OUTOFMEMORY, [&] { return Modem().QuerySupportedCommands(this, requestId); });
+        return CatchResult(E_OUTOFMEMORY, [&] { return modem_.QuerySupportedCommands(this, requestId); });
     }
     HRESULT STDMETHODCALLTYPE OpenCommandSession(ULONG* requestId) override {
         return CatchResult(E_OUTOFMEMORY,
-                           [&] { return Modem().OpenSession(ModemState::Session::Command, this, requestId); });
+                           [&] { return modem_.OpenSession(ModemState::Session::Command, this, requestId); });
     }
     HRESULT STDMETHODCALLTYPE CloseCommandSession(ULONG* requestId) override {
         return CatchResult(E_OUTOFMEMORY,
-                           [&] { return Modem().CloseSession(ModemState::Session::Command, this, requestId); });
+                           [&] { return modem_.CloseSession(ModemState::Session::Command, this, requestId); });
     }
     HRESULT STDMETHODCALLTYPE SetCommand(ULONG commandId, SAFEARRAY* data, ULONG* requestId) override {
         return CatchResult(E_OUTOFMEMORY, [&] {
-            return Modem().Command(ModemState::CommandKind::Set, commandId, data, this, requestId);
+            return modem_.Command(ModemState::CommandKind::Set, commandId, data, this, requestId);
         });
     }
     HRESULT STDMETHODCALLTYPE QueryCommand(ULONG commandId, SAFEARRAY* data, ULONG* requestId) override {
         return CatchResult(E_OUTOFMEMORY, [&] {
-            return Modem().Command(ModemState::CommandKind::Query, commandId, data, this, requestId);
+            return modem_.Command(ModemState::CommandKind::Query, commandId, data, this, requestId);
         });
     }
     HRESULT STDMETHODCALLTYPE OpenDataSession(ULONG* requestId) override {
         return CatchResult(E_OUTOFMEMORY,
-                           [&] { return Modem().OpenSession(ModemState::Session::Data, this, requestId); });
+                           [&] { return modem_.OpenSession(ModemState::Session::Data, this, requestId); });
     }
     HRESULT STDMETHODCALLTYPE CloseDataSession(ULONG* requestId) override {
         return CatchResult(E_OUTOFMEMORY,
-                           [&] { return Modem().CloseSession(ModemState::Session::Data, this, requestId); });
+                           [&] { return modem_.CloseSession(ModemState::Session::Data, this, requestId); });
     }
     HRESULT STDMETHODCALLTYPE WriteData(SAFEARRAY* data, ULONG* requestId) override {
-        return CatchResult(E_OUTOFMEMORY, [&] { return Modem().WriteData(data, this, requestId); });
+        return CatchResult(E_OUTOFMEMORY, [&] { return modem_.WriteData(data, this, requestId); });
     }
     HRESULT STDMETHODCALLTYPE get_InterfaceID(BSTR* interfaceId) override {
-        CostScope cost;
+        CostScope cost(modem_.delivery());
         return NewBstr(kInterfaceIds[index_], interfaceId);
     }
     HRESULT STDMETHODCALLTYPE get_DeviceServiceID(BSTR* deviceServiceId) override {
-        CostScope cost;
+        CostScope cost(modem_.delivery());
         return NewBstr(kAtServiceId, deviceServiceId);
     }
     HRESULT STDMETHODCALLTYPE get_IsCommandSessionOpen(BOOL* value) override {
@@ -167,20 +172,21 @@ public:
     }
 
 private:
-    static HRESULT IsOpen(ModemState::Session session, BOOL* value) {
-        CostScope cost;
+    HRESULT IsOpen(ModemState::Session session, BOOL* value) {
+        CostScope cost(modem_.delivery());
         if (value == nullptr) return E_POINTER;
-        *value = Modem().IsSessionOpen(session) ? TRUE : FALSE;
+        *value = modem_.IsSessionOpen(session) ? TRUE : FALSE;
         return S_OK;
     }
 
+    ModemState& modem_;
     int index_;
 };
 
 class DeviceServicesContext final : public SimObject<DeviceServicesContext, IMbnDeviceServicesContext> {
 public:
     static const InterfaceRow<DeviceServicesContext> kInterfaceTable[];
-    explicit DeviceServicesContext(int index) : index_(index) {}
+    DeviceServicesContext(ModemState& modem, int index) : modem_(modem), index_(index) {}
 
     // The element type of this array is undocumented; nothing here needs it.
     HRESULT STDMETHODCALLTYPE EnumerateDeviceServices(SAFEARRAY** deviceServices) override {
@@ -188,14 +194,14 @@ public:
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE GetDeviceService(BSTR deviceServiceId, IMbnDeviceService** service) override {
-        CostScope cost;
+        CostScope cost(modem_.delivery());
         if (service == nullptr) return E_POINTER;
         *service = nullptr;
         if (deviceServiceId == nullptr) return E_INVALIDARG;
-        if (!Modem().ServiceAvailable(index_) || _wcsicmp(deviceServiceId, kAtServiceId) != 0) {
+        if (!modem_.ServiceAvailable(index_) || _wcsicmp(deviceServiceId, kAtServiceId) != 0) {
             return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
         }
-        return Make<DeviceService>(IID_MbnDeviceService, reinterpret_cast<void**>(service), index_);
+        return Make<DeviceService>(IID_MbnDeviceService, reinterpret_cast<void**>(service), modem_, index_);
     }
     HRESULT STDMETHODCALLTYPE get_MaxCommandSize(ULONG* size) override { return MaxSize(size); }
     HRESULT STDMETHODCALLTYPE get_MaxDataSize(ULONG* size) override { return MaxSize(size); }
@@ -207,6 +213,7 @@ private:
         return S_OK;
     }
 
+    ModemState& modem_;
     int index_;
 };
 
@@ -217,8 +224,8 @@ class DeviceServicesManager;
 class EventsConnectionPoint final : public SimObject<EventsConnectionPoint, IConnectionPoint> {
 public:
     static const InterfaceRow<EventsConnectionPoint> kInterfaceTable[];
-    explicit EventsConnectionPoint(ComPtr<IConnectionPointContainer> container, const void* owner)
-        : container_(std::move(container)), owner_(owner) {}
+    EventsConnectionPoint(ModemState& modem, ComPtr<IConnectionPointContainer> container, const void* owner)
+        : modem_(modem), container_(std::move(container)), owner_(owner) {}
 
     HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
         if (iid == nullptr) return E_POINTER;
@@ -232,12 +239,12 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override {
-        CostScope cost;
-        return CatchResult(E_OUTOFMEMORY, [&] { return Modem().sinks().Advise(owner_, sink, cookie); });
+        CostScope cost(modem_.delivery());
+        return CatchResult(E_OUTOFMEMORY, [&] { return modem_.sinks().Advise(owner_, sink, cookie); });
     }
     HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
-        CostScope cost;
-        return Modem().sinks().Unadvise(owner_, cookie);
+        CostScope cost(modem_.delivery());
+        return modem_.sinks().Unadvise(owner_, cookie);
     }
     HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** connections) override {
         if (connections != nullptr) *connections = nullptr;
@@ -245,6 +252,7 @@ public:
     }
 
 private:
+    ModemState& modem_;
     ComPtr<IConnectionPointContainer> container_;
     const void* owner_;
 };
@@ -253,17 +261,19 @@ class DeviceServicesManager final
     : public SimObject<DeviceServicesManager, IMbnDeviceServicesManager, IConnectionPointContainer> {
 public:
     static const InterfaceRow<DeviceServicesManager> kInterfaceTable[];
+    explicit DeviceServicesManager(ModemState& modem) : modem_(modem) {}
     // Sinks still advised on this manager's connection point go with it.
-    ~DeviceServicesManager() override { Modem().sinks().DropOwner(this); }
+    ~DeviceServicesManager() override { modem_.sinks().DropOwner(this); }
 
     HRESULT STDMETHODCALLTYPE GetDeviceServicesContext(BSTR interfaceId, IMbnDeviceServicesContext** context) override {
-        CostScope cost;
+        CostScope cost(modem_.delivery());
         if (context == nullptr) return E_POINTER;
         *context = nullptr;
         if (interfaceId == nullptr) return E_INVALIDARG;
-        const int index = VisibleInterface(interfaceId);
-        if (index < 0 || !Modem().Effect().contextFound) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
-        return Make<DeviceServicesContext>(IID_MbnDeviceServicesContext, reinterpret_cast<void**>(context), index);
+        const int index = VisibleInterface(modem_, interfaceId);
+        if (index < 0 || !modem_.Effect().contextFound) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+        return Make<DeviceServicesContext>(IID_MbnDeviceServicesContext, reinterpret_cast<void**>(context), modem_,
+                                           index);
     }
 
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override {
@@ -271,15 +281,18 @@ public:
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** point) override {
-        CostScope cost;
+        CostScope cost(modem_.delivery());
         if (point == nullptr) return E_POINTER;
         *point = nullptr;
         if (!IsEqualIID(iid, IID_MbnDeviceServicesEvents)) return CONNECT_E_NOCONNECTION;
         AddRef();
         ComPtr<IConnectionPointContainer> self = ComPtr<IConnectionPointContainer>::Adopt(this);
-        return Make<EventsConnectionPoint>(IID_IConnectionPoint, reinterpret_cast<void**>(point), self,
+        return Make<EventsConnectionPoint>(IID_IConnectionPoint, reinterpret_cast<void**>(point), modem_, self,
                                            static_cast<const void*>(this));
     }
+
+private:
+    ModemState& modem_;
 };
 
 const InterfaceRow<MbnInterface> MbnInterface::kInterfaceTable[] = {
@@ -299,12 +312,12 @@ const InterfaceRow<DeviceServicesManager> DeviceServicesManager::kInterfaceTable
 
 }  // namespace
 
-HRESULT CreateInterfaceManager(REFIID iid, void** object) {
-    CostScope cost;
-    return Make<InterfaceManager>(iid, object);
+HRESULT CreateInterfaceManager(ModemState& modem, REFIID iid, void** object) {
+    CostScope cost(modem.delivery());
+    return Make<InterfaceManager>(iid, object, modem);
 }
 
-HRESULT CreateDeviceServicesManager(REFIID iid, void** object) {
-    CostScope cost;
-    return Make<DeviceServicesManager>(iid, object);
+HRESULT CreateDeviceServicesManager(ModemState& modem, REFIID iid, void** object) {
+    CostScope cost(modem.delivery());
+    return Make<DeviceServicesManager>(iid, object, modem);
 }

@@ -13,7 +13,7 @@
 // literal star at the end is \x2A); an exact command wins over a prefix, a longer prefix over a
 // shorter one. A ">" with no "<" line answers nothing.
 //
-//   = current 5                 the factory values of the carrier model (CarrierModel.h); with
+//   = current 5                 the factory values of the carrier model (CarrierState.h); with
 //   = lock 0,5                  any "=" line the modem answers the carrier commands from its
 //   = manual 0                  state, except a command listed exactly, which keeps its
 //   = auto 1                    listed reply; settings left out are 0
@@ -26,7 +26,7 @@
 #include <optional>
 #include <string>
 
-#include "CarrierModel.h"
+#include "CarrierState.h"
 
 namespace SimProfile {
 

@@ -76,74 +76,23 @@ struct CommandCompletion {
     }
 };
 
-bool ReadProfile(const std::string& path, SimProfile::ModemProfile* profile) {
-    std::string error;
-    if (SimProfile::ModemProfile::ReadFile(path, profile, &error)) return true;
-    Complain("oemsim: " + error + "\n");
-    return false;
-}
-
 }  // namespace
 
-ModemState::ModemState(HMODULE module) {
+ModemState::ModemState(HMODULE module) : answers_(module) {
     // A fault from the start, for a program that does not reach the control (oemhost's tests).
     const std::string faultName = EnvironmentText("OEMSIM_FAULT");
     if (!faultName.empty() && !FaultNamed(faultName, &fault_)) Complain("oemsim: no fault " + faultName + "\n");
     commandSessionOpen_ = EffectOf(fault_).openBeforehand;
-    startProfilePath_ = EnvironmentText("OEMSIM_PROFILE");
-    if (startProfilePath_.empty()) {
-        char path[MAX_PATH] = {};
-        ::GetModuleFileNameA(module, path, MAX_PATH);
-        startProfilePath_ = path;
-        startProfilePath_.erase(startProfilePath_.rfind('\\') + 1);
-        startProfilePath_ += "default-profile.txt";
-    }
-}
-
-void ModemState::TakeProfileLocked(const std::string& path, const SimProfile::ModemProfile& profile, bool fromSaved) {
-    profile_ = profile;
-    profileLoaded_ = true;
-    saved_ = SavedCarrierState(path, _stricmp(path.c_str(), startProfilePath_.c_str()) == 0);
-    if (!fromSaved) saved_.Remove();
-    carrier_.reset();
-    if (const SimProfile::CarrierState* factory = profile_.carrierFactory()) {
-        carrier_ = *factory;
-        if (fromSaved) saved_.Read(&*carrier_);
-    }
-}
-
-const SimProfile::ModemProfile& ModemState::ProfileLocked() {
-    // Read on first use, not at process attach. Without a readable start profile the modem
-    // answers every command with ERROR.
-    if (!profileLoaded_) {
-        SimProfile::ModemProfile loaded;
-        ReadProfile(startProfilePath_, &loaded);
-        TakeProfileLocked(startProfilePath_, loaded, true);
-    }
-    return profile_;
-}
-
-std::string ModemState::AnswerLocked(const std::string& command) {
-    const SimProfile::ModemProfile& profile = ProfileLocked();
-    if (carrier_ && !profile.ListsExactly(command)) {
-        std::string reply;
-        const SimProfile::CarrierAnswer answer =
-            SimProfile::AnswerCarrierCommand(command, *profile.carrierFactory(), &*carrier_, &reply);
-        if (answer == SimProfile::CarrierAnswer::Changed) saved_.Save(*carrier_);
-        if (answer != SimProfile::CarrierAnswer::NotCarrierCommand) return reply;
-    }
-    return profile.ReplyTo(command);
 }
 
 void ModemState::Reset() {
     SimProfile::ModemProfile start;
-    ReadProfile(startProfilePath_, &start);
+    ReadModemProfile(answers_.startProfilePath(), &start);
     Guard lock(lock_);
     fault_ = SimFault::None;
     delayMs_ = 0;
-    scripted_.clear();
     commandFaults_.clear();
-    TakeProfileLocked(startProfilePath_, start, false);
+    answers_.Reset(start);
     records_ = ControlRecords();
     sinks_.ClearCounts();
     commandSessionOpen_ = false;
@@ -153,9 +102,9 @@ void ModemState::Reset() {
 
 bool ModemState::TakeProfile(const char* path, bool fromSaved) {
     SimProfile::ModemProfile loaded;
-    if (path == nullptr || !ReadProfile(path, &loaded)) return false;
+    if (path == nullptr || !ReadModemProfile(path, &loaded)) return false;
     Guard lock(lock_);
-    TakeProfileLocked(path, loaded, fromSaved);
+    answers_.TakeProfile(path, loaded, fromSaved);
     return true;
 }
 
@@ -190,7 +139,7 @@ void ModemState::SetCompletionDelay(std::uint32_t milliseconds) {
 
 void ModemState::SetReply(const char* command, std::size_t commandLength, const char* reply, std::size_t replyLength) {
     Guard lock(lock_);
-    scripted_[std::string(command, commandLength)] = std::string(reply, replyLength);
+    answers_.Script(std::string(command, commandLength), std::string(reply, replyLength));
 }
 
 std::size_t ModemState::CommandCount() {
@@ -240,7 +189,7 @@ ULONG ModemState::NextRequestIdLocked() {
 }
 
 HRESULT ModemState::OpenSession(Session session, IMbnDeviceService* service, ULONG* requestId) {
-    CostScope cost;
+    CostScope cost(delivery_);
     if (requestId == nullptr) return E_POINTER;
     HRESULT status = S_OK;
     bool completes = true;
@@ -270,7 +219,7 @@ HRESULT ModemState::OpenSession(Session session, IMbnDeviceService* service, ULO
 }
 
 HRESULT ModemState::CloseSession(Session session, IMbnDeviceService* service, ULONG* requestId) {
-    CostScope cost;
+    CostScope cost(delivery_);
     if (requestId == nullptr) return E_POINTER;
     HRESULT status = S_OK;
     ULONG id = 0;
@@ -310,7 +259,7 @@ bool ModemState::IsSessionOpen(Session session) {
 
 HRESULT ModemState::Command(CommandKind kind, ULONG commandId, SAFEARRAY* data, IMbnDeviceService* service,
                             ULONG* requestId) {
-    CostScope cost;
+    CostScope cost(delivery_);
     if (requestId == nullptr) return E_POINTER;
     *requestId = 0;
     std::string bytes;
@@ -329,10 +278,7 @@ HRESULT ModemState::Command(CommandKind kind, ULONG commandId, SAFEARRAY* data, 
         if (FAILED(effect->commandResult)) return effect->commandResult;
         if (!commandSessionOpen_) return kSessionNotOpen;
         records_.commands.emplace_back(commandId, bytes);
-        // A scripted reply stands in for the modem altogether.
-        const auto scripted = scripted_.find(bytes);
-        reply =
-            std::make_shared<const std::string>(scripted != scripted_.end() ? scripted->second : AnswerLocked(bytes));
+        reply = std::make_shared<const std::string>(answers_.Answer(bytes));
         id = NextRequestIdLocked();
         if (effect->late) delay = delayMs_;
     }
@@ -360,7 +306,7 @@ HRESULT ModemState::Command(CommandKind kind, ULONG commandId, SAFEARRAY* data, 
 }
 
 HRESULT ModemState::WriteData(SAFEARRAY* data, IMbnDeviceService* service, ULONG* requestId) {
-    CostScope cost;
+    CostScope cost(delivery_);
     if (requestId == nullptr) return E_POINTER;
     *requestId = 0;
     std::string bytes;
@@ -380,7 +326,7 @@ HRESULT ModemState::WriteData(SAFEARRAY* data, IMbnDeviceService* service, ULONG
 }
 
 HRESULT ModemState::QuerySupportedCommands(IMbnDeviceService* service, ULONG* requestId) {
-    CostScope cost;
+    CostScope cost(delivery_);
     if (requestId == nullptr) return E_POINTER;
     ULONG id = 0;
     {

@@ -1,20 +1,19 @@
 #pragma once
-// The one simulated modem of the process: its profile and carrier state, its sessions and the
-// device service's operations, each shaped by the fault a test asked for (FaultEffects.h). The
-// COM objects are thin views on it; tests reach it through ISimControl.
+// The one simulated modem of the process: its sessions and the device service's operations,
+// each shaped by the fault a test asked for (FaultEffects.h), answered from ModemAnswers (the
+// profile and the saved carrier state). Made with the DLL (SimServer.cpp), which hands it to
+// the COM objects, thin views on it; tests reach it through ISimControl.
 
 #include <windows.h>
 
 #include <cstdint>
 #include <map>
-#include <optional>
 #include <string>
 
 #include "ControlRecords.h"
 #include "Delivery.h"
 #include "FaultEffects.h"
-#include "ModemProfile.h"
-#include "SavedCarrierState.h"
+#include "ModemAnswers.h"
 #include "SimControl.h"
 #include "SimCost.h"
 #include "SinkRegistry.h"
@@ -84,44 +83,18 @@ private:
     using SessionCallback = HRESULT (STDMETHODCALLTYPE IMbnDeviceServicesEvents::*)(IMbnDeviceService*, HRESULT, ULONG);
     void PostSessionCompletion(IMbnDeviceService* service, SessionCallback callback, HRESULT status, ULONG id);
     ULONG NextRequestIdLocked();
-    const SimProfile::ModemProfile& ProfileLocked();
-    // Takes profile, read from path, with its carrier state: the one saved for it when
-    // fromSaved, else its factory values (its saved state is then removed).
-    void TakeProfileLocked(const std::string& path, const SimProfile::ModemProfile& profile, bool fromSaved);
+    // The profile read from path, with the carrier state ModemAnswers::TakeProfile says.
     bool TakeProfile(const char* path, bool fromSaved);
-    // The reply of the carrier model or of the profile; a change of the carrier state is saved.
-    std::string AnswerLocked(const std::string& command);
 
     CriticalSection lock_;
     SimFault fault_ = SimFault::None;
     std::uint32_t delayMs_ = 0;
-    std::map<std::string, std::string> scripted_;
     std::map<std::string, SimFault> commandFaults_;
-    std::string startProfilePath_;  // OEMSIM_PROFILE, else default-profile.txt beside the DLL
-    bool profileLoaded_ = false;
-    SimProfile::ModemProfile profile_;
-    // Present while the profile has a carrier model.
-    std::optional<SimProfile::CarrierState> carrier_;
-    SavedCarrierState saved_;
+    ModemAnswers answers_;
     ControlRecords records_;
     bool commandSessionOpen_ = false;
     bool dataSessionOpen_ = false;
     ULONG lastRequestId_ = 0;
     SinkRegistry sinks_;
     Delivery delivery_{sinks_};
-};
-
-// The modem of this DLL; exists from process attach to process detach.
-ModemState& Modem();
-
-// Adds the time from construction to destruction to the simulator's own cost.
-class CostScope {
-public:
-    CostScope() : start_(Delivery::Now()) {}
-    ~CostScope() { Modem().delivery().AddCost(Delivery::Now() - start_); }
-    CostScope(const CostScope&) = delete;
-    CostScope& operator=(const CostScope&) = delete;
-
-private:
-    LONGLONG start_;
 };

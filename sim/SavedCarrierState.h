@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "CarrierModel.h"
+#include "CarrierState.h"
 
 class SavedCarrierState {
 public:

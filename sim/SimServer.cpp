@@ -29,7 +29,7 @@ ModemState* g_modem = nullptr;
 // LockServer locks; live class objects count among the live objects.
 std::atomic<long> g_serverLocks{0};
 
-using Creator = HRESULT (*)(REFIID, void**);
+using Creator = HRESULT (*)(ModemState& modem, REFIID, void**);
 
 // A class object, made for each DllGetClassObject; alive, it keeps the DLL loaded.
 class ClassFactory final : public ComObject<ClassFactory, IClassFactory>, private LiveObject {
@@ -41,8 +41,8 @@ public:
         if (object == nullptr) return E_POINTER;
         *object = nullptr;
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-        const HRESULT refused = Modem().Effect().factoryResult;
-        return FAILED(refused) ? refused : create_(iid, object);
+        const HRESULT refused = g_modem->Effect().factoryResult;
+        return FAILED(refused) ? refused : create_(*g_modem, iid, object);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
         if (lock) {
@@ -122,10 +122,6 @@ bool RegisteredElsewhere(const ServedClass& served, const wchar_t* modulePath) {
 }
 
 }  // namespace
-
-ModemState& Modem() {
-    return *g_modem;
-}
 
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {

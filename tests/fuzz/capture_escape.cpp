@@ -2,6 +2,7 @@
 // any bytes, or not at all, is written as a profile that the simulator reads and answers from
 // with exactly those bytes, listed or through its carrier model.
 #include "CapturedProfile.h"
+#include "CarrierModel.h"
 #include "FuzzKit.h"
 #include "ModemProfile.h"
 

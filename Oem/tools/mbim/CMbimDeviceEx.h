@@ -1,31 +1,19 @@
 #pragma once
+// The AT-over-MBIM channel: one AT command at a time, sent as a device-service command on the
+// first mobile-broadband interface. Here are its sessions and commands: opening the command or
+// data session (or using one found open), sending the bytes, waiting for the reply the event
+// sink matches, closing what it opened. Reaching the platform (COM, the managers, the advised
+// sink, the device service) is MbnServiceAccess's.
 
 #include <cstdint>
-#include <list>
 #include <string>
 
 #include "tools/IGlobalTools.h"
 #include "tools/win/ComPtr.h"
-#include "tools/win/CriticalSection.h"
-#include "tools/win/ScopedComInit.h"
 #include "tools/win/ScopedSafeArray.h"
-#include "CDefaultServiceEvent.h"
 #include "MbimWaits.h"
-#include "platform/MbnApi.h"
+#include "MbnServiceAccess.h"
 
-// The element at index of an array that GetInterfaces gave, asked for IMbnInterface; a failure
-// (DISP_E_BADVARTYPE for an array that does not hold interface pointers) leaves found empty.
-HRESULT MbnInterfaceAt(SAFEARRAY* interfaces, LONG index, ComPtr<IMbnInterface>* found);
-
-// Advises sink on the device services events of manager, its connection-point container
-// (QueryInterface, FindConnectionPoint, Advise): S_OK with the connection point and the cookie,
-// else the result of the call that failed, a success without an object counting as
-// E_NOINTERFACE.
-HRESULT AdviseServiceEvents(IMbnDeviceServicesManager* manager, IMbnDeviceServicesEvents* sink,
-                            ComPtr<IConnectionPoint>* connectionPoint, DWORD* cookie);
-
-// The AT-over-MBIM channel: one AT command at a time, sent as a device-service command on the
-// first mobile-broadband interface, its reply matched by the event sink.
 class CMbimDeviceEx : public IGlobalTools::IMbimChannel {
 public:
     // The factory passes the shipped waits; tests pass short ones.
@@ -47,12 +35,6 @@ private:
     // Only Release ends the object; it disconnects the sinks first.
     ~CMbimDeviceEx() override;
 
-    struct AdviseRecord {
-        ComPtr<CDefaultServiceEvent> sink;  // the sink's creation reference
-        ComPtr<IConnectionPoint> connectionPoint;
-        DWORD cookie = 0;
-    };
-
     enum class SessionKind { Command, Data };
 
     enum CommandSessionState : std::uint32_t {
@@ -61,32 +43,20 @@ private:
         kFoundOpen = 2,
     };
 
-    HRESULT OpenImpl();
-    void Disconnect();
     HRESULT ExecuteSteps(const char* command, std::uint32_t length, std::string* response,
                          IGlobalTools::IAtParser* parser, const wchar_t* serviceId, std::uint32_t commandId);
     HRESULT OpenServiceSession(const wchar_t* serviceId, SessionKind kind);
-    bool AcquireService(const wchar_t* serviceId);
-    ComPtr<IMbnInterface> GetFirstInterface();
     ScopedSafeArray CharBufferToSafeArray(const char* data, std::uint32_t length);
     void CloseServiceSession(SessionKind kind) noexcept;
-    void ReleaseServiceObjects();
     HRESULT ReceiveReply(std::string* response);
 
     // The sink is missing only when Open did not connect one; then nothing is ever signalled.
     DWORD WaitSession(SessionKind kind);
+    CDefaultServiceEvent* sink() const { return platform_.sink(); }
+    IMbnDeviceService* service() const { return platform_.service(); }
 
-    CriticalSection lock_;  // guards adviseList_
-    std::list<AdviseRecord> adviseList_;
-    ComPtr<IMbnDeviceServicesManager> servicesManager_;
-    ComPtr<IMbnInterfaceManager> interfaceManager_;
-    CDefaultServiceEvent* sink_ = nullptr;  // owned by its advise record
-    ComPtr<IMbnInterface> interface_;
-    ComPtr<IMbnDeviceServicesContext> context_;
-    ComPtr<IMbnDeviceService> service_;
+    ComPtr<IGlobalTools::ILog> log_;  // before platform_, which writes to it
+    MbnServiceAccess platform_;
     std::uint32_t commandSessionState_ = kNoSession;
     std::uint32_t dataSessionOpen_ = 0;
-    ComPtr<IGlobalTools::ILog> log_;
-    ScopedComInit com_;
-    const MbimWaits waits_;
 };
