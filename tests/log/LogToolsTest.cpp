@@ -67,7 +67,10 @@ TEST_P(LogLevelTest, WritesLinesTheLevelAdmitsAtThatMoment) {
     EXPECT_EQ(folder.SharedMessages(), GetParam().written);
     EXPECT_EQ(fallback.ModuleMessages(), GetParam().writtenToDefault);
     EXPECT_EQ(TestFiles::Exists(fallback.Folder()), !GetParam().writtenToDefault.empty());
-    for (const std::string& path : named) EXPECT_FALSE(TestFiles::Exists(path)) << path;
+    for (const std::string& path : named) {
+        EXPECT_FALSE(TestFiles::Exists(path)) << path;
+        TestFiles::RemoveTree(path);  // so that the next run starts clean
+    }
 }
 
 const LevelRow kLevelRows[] = {
