@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -16,6 +15,7 @@
 #include "tools/mbim/CDefaultServiceEvent.h"
 #include "tools/mbim/CMbimDeviceEx.h"
 #include "tools/win/ComPtr.h"
+#include "tools/win/EnvironmentMs.h"
 #include "tools/win/ScopedBstr.h"
 #include "tools/win/ScopedComInit.h"
 #include "tools/win/ScopedHandle.h"
@@ -378,11 +378,7 @@ void Show(const StepLine& line, HostOutput& out, JsonArray* steps) {
 // How long doctor waits for the export lock before its first step: 10 s, or
 // OEMHOST_LOCK_WAIT_MS milliseconds when that is set (tests use a short wait).
 DWORD LockWaitMs() {
-    char text[16] = {};
-    const DWORD length = ::GetEnvironmentVariableA("OEMHOST_LOCK_WAIT_MS", text, sizeof text);
-    char* end = text;
-    const unsigned long value = length > 0 && length < sizeof text ? std::strtoul(text, &end, 10) : 0;
-    return end != text && *end == '\0' && value < INFINITE ? static_cast<DWORD>(value) : 10000;
+    return EnvironmentMs("OEMHOST_LOCK_WAIT_MS", 10000);
 }
 
 // The line shown before the walk when another process held the export lock for all of the wait.

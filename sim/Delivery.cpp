@@ -18,6 +18,8 @@ struct Delivery::Work {
     LONGLONG posted;
     LONGLONG delayTicks;
     ScopedModule pin;  // this DLL, kept loaded until the callback has returned
+    bool sinksTaken;   // held: the sinks advised when it was posted
+    std::vector<ComPtr<IMbnDeviceServicesEvents>> sinks;
 };
 
 Delivery::Delivery(SinkRegistry& sinks) : sinks_(sinks) {
@@ -40,16 +42,29 @@ void Delivery::GetCost(SimCost* cost) const {
     cost->microseconds = static_cast<double>(costTicks_.load()) * 1e6 / static_cast<double>(ticksPerSecond_);
 }
 
-bool Delivery::Post(IMbnDeviceService* service, DWORD delayMs, SinkCall call, std::shared_ptr<Event> underway) {
+bool Delivery::Post(IMbnDeviceService* service, DWORD delayMs, SinkCall call, std::shared_ptr<Event> underway,
+                    Kind kind) {
     service->AddRef();
     ComPtr<IMbnDeviceService> held = ComPtr<IMbnDeviceService>::Adopt(service);
     auto work = std::make_unique<Work>(Work{this, std::move(held), std::move(call), std::move(underway), Now(),
-                                            static_cast<LONGLONG>(delayMs) * ticksPerSecond_ / 1000, ScopedModule()});
+                                            static_cast<LONGLONG>(delayMs) * ticksPerSecond_ / 1000, ScopedModule(),
+                                            false, {}});
     if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&Delivery::Run),
                               work->pin.put())) {
         return false;
     }
     ++pending_;
+    if (kind == Kind::Reply) {
+        std::lock_guard<CriticalSection> lock(heldLock_);
+        if (holding_) {
+            work->sinks = sinks_.Snapshot();
+            work->sinksTaken = true;
+            work->delayTicks = 0;
+            held_.push_back(work.get());
+            work.release();
+            return true;
+        }
+    }
     if (delayMs == 0) {
         if (::TrySubmitThreadpoolCallback(&Delivery::RunNow, work.get(), nullptr)) {
             work.release();
@@ -89,6 +104,23 @@ void Delivery::Run(PTP_CALLBACK_INSTANCE instance, Work* raw) {
     --self->pending_;
 }
 
+void Delivery::HoldReplies(bool hold) {
+    std::vector<Work*> waiting;
+    {
+        std::lock_guard<CriticalSection> lock(heldLock_);
+        holding_ = hold;
+        if (!hold) waiting.swap(held_);
+    }
+    for (Work* work : waiting) {
+        // Without the pool the reply is delivered here, late as it is.
+        if (!::TrySubmitThreadpoolCallback(&Delivery::RunNow, work, nullptr)) {
+            CatchAll([&] { Deliver(*work); });
+            delete work;
+            --pending_;
+        }
+    }
+}
+
 void Delivery::LetGoOfSinksInCall() {
     std::vector<ComPtr<IMbnDeviceServicesEvents>> released;
     std::lock_guard<CriticalSection> lock(inCallLock_);
@@ -97,7 +129,7 @@ void Delivery::LetGoOfSinksInCall() {
 
 void Delivery::Deliver(Work& work) {
     const LONGLONG start = Now();
-    std::vector<ComPtr<IMbnDeviceServicesEvents>> sinks = sinks_.Snapshot();
+    std::vector<ComPtr<IMbnDeviceServicesEvents>> sinks = work.sinksTaken ? std::move(work.sinks) : sinks_.Snapshot();
     // In flight from the first sink's call until the last one returns. The references go right
     // after, so a test that checks the live objects allows a moment for them.
     const bool handed = !sinks.empty();

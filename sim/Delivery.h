@@ -27,6 +27,9 @@ public:
     // Calls one sink; returns the ticks spent inside it, which are not the simulator's cost.
     using SinkCall = std::function<LONGLONG(IMbnDeviceServicesEvents* sink, IMbnDeviceService* service)>;
 
+    // A command's reply may be held back (HoldReplies); session completions never are.
+    enum class Kind { Session, Reply };
+
     explicit Delivery(SinkRegistry& sinks);
     Delivery(const Delivery&) = delete;
     Delivery& operator=(const Delivery&) = delete;
@@ -34,7 +37,12 @@ public:
     // Hands call to every sink advised when the delivery starts, after delayMs; service is the
     // object the completion names and is held until then. underway, when given, is set just
     // before the first sink is called. False when the pool took nothing; nothing is delivered.
-    bool Post(IMbnDeviceService* service, DWORD delayMs, SinkCall call, std::shared_ptr<Event> underway = nullptr);
+    bool Post(IMbnDeviceService* service, DWORD delayMs, SinkCall call, std::shared_ptr<Event> underway = nullptr,
+              Kind kind = Kind::Session);
+
+    // While held, a reply posted takes the sinks advised now and waits, whatever its delay;
+    // letting go hands the waiting ones to the pool at once.
+    void HoldReplies(bool hold);
 
     // Gives up the simulator's references on the sinks being called now, as a platform may that
     // tears a connection down during a call; those sinks then live by their own references.
@@ -62,6 +70,9 @@ private:
     void Deliver(Work& work);
 
     SinkRegistry& sinks_;
+    CriticalSection heldLock_;
+    bool holding_ = false;
+    std::vector<Work*> held_;
     CriticalSection inCallLock_;
     std::vector<ComPtr<IMbnDeviceServicesEvents>*> inCall_;  // the holds of the sinks being called
     std::atomic<int> pending_{0};

@@ -14,7 +14,8 @@ constexpr HRESULT kDenied = E_ACCESSDENIED;
 
 // fault, name, interfaces, ready, service, open beforehand, open opens, open completes, open
 // status, command result, replies, late, before return, reply status, with data, unreadable, id
-// offset. One row a line.
+// offset, then the columns that most rows leave out: factory result, context found, close result,
+// close completes, two fragments. One row a line.
 // clang-format off
 constexpr FaultEffect kEffects[] = {
     {FAULT(None), 1, true, true, false, true, true, kOk, kOk, true, false, false, kOk, true, false, 0},
@@ -32,6 +33,11 @@ constexpr FaultEffect kEffects[] = {
     {FAULT(LateCompletion), 1, true, true, false, true, true, kOk, kOk, true, true, false, kOk, true, false, 0},
     {FAULT(UnreadableDataArray), 1, true, true, false, true, true, kOk, kOk, true, false, false, kOk, true, true, 0},
     {FAULT(InterfaceOff), 1, false, true, false, true, true, kOk, kOk, true, false, false, kOk, true, false, 0},
+    {FAULT(ReplyInTwoFragments), 1, true, true, false, true, true, kOk, kOk, true, false, false, kOk, true, false, 0, kOk, true, kOk, true, true},
+    {FAULT(ClassFactoryRefuses), 1, true, true, false, true, true, kOk, kOk, true, false, false, kOk, true, false, 0, kDenied},
+    {FAULT(ContextMissing), 1, true, true, false, true, true, kOk, kOk, true, false, false, kOk, true, false, 0, kOk, false},
+    {FAULT(SessionCloseRefused), 1, true, true, false, true, true, kOk, kOk, true, false, false, kOk, true, false, 0, kOk, true, kDenied},
+    {FAULT(SessionCloseNoCompletion), 1, true, true, false, true, true, kOk, kOk, true, false, false, kOk, true, false, 0, kOk, true, kOk, false},
 };
 // clang-format on
 

@@ -27,6 +27,12 @@ struct FaultEffect {
     bool withData;    // the completion carries the reply's bytes
     bool unreadable;  // in an array that cannot be accessed
     ULONG idOffset;   // added to the request id the completion names
+    // Columns that most rows leave as they are.
+    HRESULT factoryResult = S_OK;  // what the class objects' CreateInstance returns instead of an object
+    bool contextFound = true;      // GetDeviceServicesContext finds the interface's context
+    HRESULT closeResult = S_OK;    // what CloseCommandSession returns
+    bool closeCompletes = true;    // and whether it completes
+    bool twoFragments = false;     // the reply comes in two completions
 };
 
 const FaultEffect& EffectOf(SimFault fault);

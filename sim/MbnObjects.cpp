@@ -262,7 +262,7 @@ public:
         *context = nullptr;
         if (interfaceId == nullptr) return E_INVALIDARG;
         const int index = VisibleInterface(interfaceId);
-        if (index < 0) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+        if (index < 0 || !Modem().Effect().contextFound) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
         return Make<DeviceServicesContext>(IID_MbnDeviceServicesContext, reinterpret_cast<void**>(context), index);
     }
 

@@ -20,6 +20,8 @@ namespace {
 constexpr DWORD kUnderwayWaitMs = 5000;
 // Time for the sink to get past its first steps once its callback has been entered.
 constexpr DWORD kUnderwaySettleMs = 50;
+// A reply in two fragments: the second after the caller has most likely taken the first.
+constexpr DWORD kSecondFragmentMs = 300;
 
 using Guard = std::lock_guard<CriticalSection>;
 
@@ -146,6 +148,7 @@ void ModemState::Reset() {
     sinks_.ClearCounts();
     commandSessionOpen_ = false;
     dataSessionOpen_ = false;
+    delivery_.HoldReplies(false);
 }
 
 bool ModemState::TakeProfile(const char* path, bool fromSaved) {
@@ -220,6 +223,11 @@ bool ModemState::InterfaceReady() {
     return EffectOf(fault_).ready;
 }
 
+const FaultEffect& ModemState::Effect() {
+    Guard lock(lock_);
+    return EffectOf(fault_);
+}
+
 bool ModemState::ServiceAvailable(int interfaceIndex) {
     Guard lock(lock_);
     return interfaceIndex == 0 && EffectOf(fault_).serviceFound;
@@ -266,15 +274,22 @@ HRESULT ModemState::CloseSession(Session session, IMbnDeviceService* service, UL
     if (requestId == nullptr) return E_POINTER;
     HRESULT status = S_OK;
     ULONG id = 0;
+    bool completes = true;
     {
         Guard lock(lock_);
+        const bool command = session == Session::Command;
+        const FaultEffect& effect = EffectOf(fault_);
+        if (command) ++records_.closes;
+        // A refused close leaves the session open.
+        if (command && FAILED(effect.closeResult)) return effect.closeResult;
+        completes = !command || effect.closeCompletes;
         id = NextRequestIdLocked();
-        bool& open = session == Session::Command ? commandSessionOpen_ : dataSessionOpen_;
-        if (session == Session::Command) ++records_.closes;
+        bool& open = command ? commandSessionOpen_ : dataSessionOpen_;
         if (!open) status = kSessionNotOpen;
         open = false;
     }
     *requestId = id;
+    if (!completes) return S_OK;
     PostSessionCompletion(service,
                           session == Session::Command ? &IMbnDeviceServicesEvents::OnCloseCommandSessionComplete
                                                       : &IMbnDeviceServicesEvents::OnCloseDataSessionComplete,
@@ -327,10 +342,19 @@ HRESULT ModemState::Command(CommandKind kind, ULONG commandId, SAFEARRAY* data, 
 
     std::shared_ptr<Event> underway;
     if (effect->beforeReturn) underway = std::make_shared<Event>(Event::ResetMode::Manual);
-    delivery_.Post(service, delay,
-                   CommandCompletion{kind, commandId, reply, effect->replyStatus, effect->withData, effect->unreadable,
-                                     id + effect->idOffset},
-                   underway);
+    const auto post = [&](std::shared_ptr<const std::string> bytes, DWORD after, std::shared_ptr<Event> started) {
+        delivery_.Post(service, after,
+                       CommandCompletion{kind, commandId, std::move(bytes), effect->replyStatus, effect->withData,
+                                         effect->unreadable, id + effect->idOffset},
+                       std::move(started), Delivery::Kind::Reply);
+    };
+    if (effect->twoFragments) {
+        const std::size_t half = (reply->size() + 1) / 2;
+        post(std::make_shared<const std::string>(reply->substr(0, half)), delay, underway);
+        post(std::make_shared<const std::string>(reply->substr(half)), delay + kSecondFragmentMs, nullptr);
+    } else {
+        post(reply, delay, underway);
+    }
     if (underway && underway->Wait(kUnderwayWaitMs) == WAIT_OBJECT_0) ::Sleep(kUnderwaySettleMs);
     return S_OK;
 }

@@ -12,6 +12,7 @@
 
 #include "ControlRecords.h"
 #include "Delivery.h"
+#include "FaultEffects.h"
 #include "ModemProfile.h"
 #include "SavedCarrierState.h"
 #include "SimControl.h"
@@ -55,6 +56,7 @@ public:
     int CompletionsInFlight() override { return delivery_.InSinks(); }
     bool StartProfile(const char* path) override;
     void LetGoOfSinksInCall() override { delivery_.LetGoOfSinksInCall(); }
+    void HoldReplies(bool hold) override { delivery_.HoldReplies(hold); }
 
     // No object alive and no completion waiting: the DLL may be unloaded.
     bool Unused() { return LiveObject::Count() == 0 && delivery_.Pending() == 0; }
@@ -63,6 +65,8 @@ public:
     int InterfaceCount();
     bool InterfaceReady();  // the modem's interface, the first
     bool ServiceAvailable(int interfaceIndex);
+    // What the fault set with SetFault does.
+    const FaultEffect& Effect();
 
     SinkRegistry& sinks() { return sinks_; }
     Delivery& delivery() { return delivery_; }

@@ -24,6 +24,11 @@ enum class SimFault : std::uint32_t {
     LateCompletion,            // the completion comes after the delay set with SetCompletionDelay
     UnreadableDataArray,       // the completion's data array cannot be accessed
     InterfaceOff,              // the modem's interface reports MBN_READY_STATE_OFF
+    ReplyInTwoFragments,       // two completions with the request id: the reply's first half, its rest 300 ms later
+    ClassFactoryRefuses,       // the class objects refuse to make either manager (E_ACCESSDENIED)
+    ContextMissing,            // GetDeviceServicesContext finds no context for the interface
+    SessionCloseRefused,       // CloseCommandSession returns E_ACCESSDENIED
+    SessionCloseNoCompletion,  // CloseCommandSession never completes
 };
 
 class ISimControl {
@@ -66,6 +71,10 @@ public:
     // Gives up the simulator's references on the sinks whose callback runs now, as a platform
     // may that tears a connection down during a call; each then lives by its own references.
     virtual void LetGoOfSinksInCall() = 0;
+    // While on, command completions are held back, each holding the sinks advised when its
+    // command was sent, as a platform holds a callback it has queued; turning it off (or
+    // Reset) delivers them.
+    virtual void HoldReplies(bool hold) = 0;
 
 protected:
     ~ISimControl() = default;

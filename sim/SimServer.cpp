@@ -41,7 +41,8 @@ public:
         if (object == nullptr) return E_POINTER;
         *object = nullptr;
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-        return create_(iid, object);
+        const HRESULT refused = Modem().Effect().factoryResult;
+        return FAILED(refused) ? refused : create_(iid, object);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
         if (lock) {

@@ -85,6 +85,8 @@ check('unknown command', run_json(['no-such-command'], '', 2)[0]['exit_meaning']
 # doctor: fault, exit code, the eight steps (o ok, f failed, s skipped), the failing step's result
 DOCTOR = [
     ('', 0, 'oooooooo', None),
+    ('ClassFactoryRefuses', 12, 'ofssssss', '0x80070005'),
+    ('ContextMissing', 14, 'ooofssss', '0x80070490'),
     ('NoInterface', 13, 'oofsssss', '0x00000000'),
     ('InterfaceOff', 13, 'oofooooo', '0x00000000'),
     ('ServiceMissing', 15, 'oooofsss', '0x80070490'),
@@ -94,6 +96,8 @@ DOCTOR = [
     ('SetCommandFails', 17, 'oooooofo', '0x80070005'),
     ('CompletionFailStatus', 17, 'oooooofo', '0x80004005'),
     ('NoCompletion', 17, 'oooooofo', '0x00000000'),
+    ('SessionCloseRefused', 18, 'ooooooof', '0x80070005'),
+    ('SessionCloseNoCompletion', 18, 'ooooooof', '0x00000000'),
 ]
 for fault, code, statuses, failed in DOCTOR:
     doc, _ = run_json(['--simulate', 'doctor'] if fault == '' else ['doctor'], fault, code)

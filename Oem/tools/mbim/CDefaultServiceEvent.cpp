@@ -1,5 +1,7 @@
 #include "CDefaultServiceEvent.h"
 
+#include <utility>
+
 #include "tools/log/CLog.h"
 #include "tools/win/CatchResult.h"
 #include "tools/win/ScopedBstr.h"
@@ -20,10 +22,16 @@ void TouchServiceId(IMbnDeviceService* deviceService) {
 const InterfaceRow<CDefaultServiceEvent> CDefaultServiceEvent::kInterfaceTable[] = {
     {&IID_MbnDeviceServicesEvents, AsInterface<CDefaultServiceEvent, IMbnDeviceServicesEvents>}, {nullptr, nullptr}};
 
-CDefaultServiceEvent::CDefaultServiceEvent(const MbimWaits& waits)
-    : log_(ComPtr<IGlobalTools::ILog>::Adopt(GetSharedLog())), waits_(waits) {}
+CDefaultServiceEvent::CDefaultServiceEvent(const MbimWaits& waits, ComPtr<IGlobalTools::ILog> log)
+    : log_(log ? std::move(log) : ComPtr<IGlobalTools::ILog>::Adopt(GetSharedLog())), waits_(waits) {}
 
 CDefaultServiceEvent::~CDefaultServiceEvent() = default;
+
+void CDefaultServiceEvent::LetGoOnCallersThread() {
+    if (DropReference() != 0) return;
+    module_.ReleaseNow();
+    delete this;
+}
 
 ComPtr<CDefaultServiceEvent> CDefaultServiceEvent::HoldForCallback() {
     AddRef();
@@ -63,6 +71,8 @@ HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnSetCommandComplete(IMbnDeviceS
     return S_OK;
 }
 
+// The lock covers the stored id and the buffer only: a log line that takes its time (a log
+// folder on a share, a scanner) holds up neither the channel nor another completion.
 void CDefaultServiceEvent::MatchAndDeliver(SAFEARRAY* deviceServiceData, HRESULT status, ULONG requestID) {
     log_->WriteLog(2, "[Success] OnSetCommandComplete called! Request id is %d.", static_cast<int>(requestID));
     // A completion may overtake SetCommand's return: hold it until the id is stored.
@@ -71,20 +81,30 @@ void CDefaultServiceEvent::MatchAndDeliver(SAFEARRAY* deviceServiceData, HRESULT
                        static_cast<int>(requestId_.load()));
         return;
     }
-    ScopedLock lock(replyLock_);
-    const ULONG stored = requestId_.load();
+    ULONG stored = 0;
+    Appended appended;
+    {
+        ScopedLock lock(replyLock_);
+        stored = requestId_.load();
+        if (stored == requestID) {
+            replyStatus_ = status;
+            if (status == S_OK) appended = AppendReply(deviceServiceData);
+        }
+    }
     if (stored != requestID) {
         log_->WriteLog(2, "[Warning] OnSetCommandComplete called! Request id is %d---%d. Not Match.",
                        static_cast<int>(requestID), static_cast<int>(stored));
         return;
     }
-    replyStatus_ = status;
     if (status != S_OK) {
         log_->WriteLog(0, "[Fail]OnSetCommandComplete but Fail! Return state 0x%x", static_cast<unsigned>(status));
     } else {
-        AppendReply(deviceServiceData);
+        LogAppended(appended);
     }
-    replyEvent_.Set();
+    // Only for the command that is still waiting: one that gave up meanwhile, and the next
+    // one, see no reply of this completion's.
+    ScopedLock lock(replyLock_);
+    if (requestId_.load() == requestID) replyEvent_.Set();
 }
 
 HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnQueryCommandComplete(IMbnDeviceService*, ULONG, SAFEARRAY*, HRESULT,
@@ -118,8 +138,12 @@ HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnReadData(IMbnDeviceService* de
     CatchAll([&] {
         TouchServiceId(deviceService);
         log_->WriteLog(2, "[Success] OnSetCommandComplete called!");
-        ScopedLock lock(replyLock_);
-        AppendReply(deviceServiceData);
+        Appended appended;
+        {
+            ScopedLock lock(replyLock_);
+            appended = AppendReply(deviceServiceData);
+        }
+        LogAppended(appended);
         replyEvent_.Set();
     });
     return S_OK;
@@ -131,17 +155,21 @@ HRESULT STDMETHODCALLTYPE CDefaultServiceEvent::OnInterfaceStateChange(BSTR, MBN
 
 // Called with replyLock_ held. The platform frees the array after the callback returns, so
 // its bytes are copied here.
-void CDefaultServiceEvent::AppendReply(SAFEARRAY* data) {
+CDefaultServiceEvent::Appended CDefaultServiceEvent::AppendReply(SAFEARRAY* data) {
     SafeArrayBytes bytes(data);
-    const bool appended = bytes.valid() && CatchResult(false, [&] {
-                              reply_.append(bytes.data(), bytes.size());
-                              return true;
-                          });
-    if (!appended) {
-        log_->WriteLog(0, "[Fail] Get At Response Success. Length %d", static_cast<int>(reply_.size()));
+    const bool done = bytes.valid() && CatchResult(false, [&] {
+                          reply_.append(bytes.data(), bytes.size());
+                          return true;
+                      });
+    return Appended{done, reply_.size()};
+}
+
+void CDefaultServiceEvent::LogAppended(const Appended& appended) {
+    if (!appended.done) {
+        log_->WriteLog(0, "[Fail] Get At Response Success. Length %d", static_cast<int>(appended.length));
         return;
     }
-    log_->WriteLog(2, "[success] Get At Response Success. Length %d", static_cast<int>(reply_.size()));
+    log_->WriteLog(2, "[success] Get At Response Success. Length %d", static_cast<int>(appended.length));
 }
 
 void CDefaultServiceEvent::ResetForCommand() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <string>
 
 #include "tools/IGlobalTools.h"
@@ -28,8 +29,9 @@ class CDefaultServiceEvent : public ComObject<CDefaultServiceEvent, IMbnDeviceSe
 public:
     static const InterfaceRow<CDefaultServiceEvent> kInterfaceTable[];
 
-    // Reference count 1: the creation reference, handed to the channel.
-    explicit CDefaultServiceEvent(const MbimWaits& waits = MbimWaits());
+    // Reference count 1: the creation reference, handed to the channel. Lines go to log, or to
+    // the shared log when none is given.
+    explicit CDefaultServiceEvent(const MbimWaits& waits = MbimWaits(), ComPtr<IGlobalTools::ILog> log = nullptr);
 
     HRESULT STDMETHODCALLTYPE OnQuerySupportedCommandsComplete(IMbnDeviceService* deviceService,
                                                                SAFEARRAY* commandIDList, HRESULT status,
@@ -56,6 +58,11 @@ public:
     HRESULT STDMETHODCALLTYPE OnInterfaceStateChange(BSTR interfaceID,
                                                      MBN_DEVICE_SERVICES_INTERFACE_STATE stateChange) override;
 
+    // For the channel, whose caller holds this module while it runs: lets go of the creation
+    // reference; if that was the last, the sink ends here and the module reference goes back
+    // at once, without the grace that a platform thread's last release waits.
+    void LetGoOnCallersThread();
+
     // For the channel: the hand-off of one command.
     void ResetForCommand();
     void SetRequestId(ULONG id);
@@ -78,7 +85,13 @@ private:
     // Only Release destroys the object.
     ~CDefaultServiceEvent() override;
 
-    void AppendReply(SAFEARRAY* data);
+    // What an append did, for its line written after the lock is let go.
+    struct Appended {
+        bool done = false;
+        size_t length = 0;  // of the buffer after it
+    };
+    Appended AppendReply(SAFEARRAY* data);
+    void LogAppended(const Appended& appended);
     void MatchAndDeliver(SAFEARRAY* deviceServiceData, HRESULT status, ULONG requestID);
 
     // First, so that it goes last: the module outlives every other member's teardown.
@@ -96,5 +109,6 @@ private:
     // Guards the reply buffer and the id comparison against a completion that is still
     // appending when the channel times out and starts the next command; also keeps
     // OnReadData, which has no request-id hand-off, from overlapping the channel's reads.
+    // No line is written under it.
     CriticalSection replyLock_;
 };

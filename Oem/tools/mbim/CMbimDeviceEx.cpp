@@ -6,9 +6,9 @@
 
 namespace {
 
-// No exception leaves an interface operation: running out of memory is reported as
-// E_OUTOFMEMORY like any other failure.
-constexpr HRESULT kThrew = E_OUTOFMEMORY;
+// No exception leaves an interface operation: running out of memory is the generic failure,
+// as any failure that is not a platform call's own.
+constexpr HRESULT kThrew = E_FAIL;
 
 unsigned Hex(HRESULT hr) {
     return static_cast<unsigned>(hr);
@@ -78,8 +78,9 @@ HRESULT CMbimDeviceEx::OpenImpl() {
                             servicesManager_.put_void());
     if (!servicesManager_) {
         log_->WriteLog(0, "[error]Open() failed: IID_IMbnDeviceServicesManager");
-        // A success without an object would leave nothing to talk to: report it as a failure.
-        return FAILED(hr) ? hr : E_POINTER;
+        // That call's result, even a success without an object: the channel then has no sink,
+        // and every command fails at its device services context.
+        return hr;
     }
 
     // The record is allocated before Advise so that keeping a connected sink cannot fail. A
@@ -94,7 +95,10 @@ HRESULT CMbimDeviceEx::OpenImpl() {
     ComPtr<IConnectionPoint> connectionPoint;
     DWORD cookie = 0;
     hr = AdviseServiceEvents(servicesManager_.get(), sink.get(), &connectionPoint, &cookie);
-    if (hr != S_OK) return connectFailed(hr);
+    if (hr != S_OK) {
+        sink.release()->LetGoOnCallersThread();
+        return connectFailed(hr);
+    }
 
     sink_ = sink.get();
     AdviseRecord& record = pending.front();
@@ -376,13 +380,13 @@ void CMbimDeviceEx::Release() {
 }
 
 // The platform may still hold a sink after Unadvise, and call it: the sink keeps itself and
-// this module alive for as long as it needs them.
+// this module alive for as long as it needs them. One the platform let go of ends here.
 void CMbimDeviceEx::Disconnect() {
     ScopedLock lock(lock_);
     while (!adviseList_.empty()) {
         AdviseRecord& record = adviseList_.front();
         if (record.connectionPoint) record.connectionPoint->Unadvise(record.cookie);
-        record.sink.reset();
+        if (record.sink) record.sink.release()->LetGoOnCallersThread();
         record.connectionPoint.reset();
         adviseList_.pop_front();
     }

@@ -54,40 +54,71 @@ inline std::wstring BelowVolume(std::wstring path) {
     return path.substr(start);
 }
 
-// Whether the open file is one regular file of a single link at exactly fullPath.
-inline bool IsPlainFileAt(HANDLE file, const std::wstring& fullPath) {
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!::GetFileInformationByHandle(file, &info) ||
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
-        info.nNumberOfLinks != 1) {
-        return false;
-    }
+// The handle's final path in the given form (VOLUME_NAME_DOS or VOLUME_NAME_NONE), without
+// the "\\?\" prefix; empty when it cannot be read.
+inline std::wstring FinalPathOf(HANDLE file, DWORD form) {
     std::vector<wchar_t> finalPath(MAX_PATH);
-    DWORD length = ::GetFinalPathNameByHandleW(file, finalPath.data(), static_cast<DWORD>(finalPath.size()), VOLUME_NAME_NONE);
+    DWORD length = ::GetFinalPathNameByHandleW(file, finalPath.data(), static_cast<DWORD>(finalPath.size()), form);
     if (length >= finalPath.size()) {
         finalPath.resize(length + 1);
-        length = ::GetFinalPathNameByHandleW(file, finalPath.data(), static_cast<DWORD>(finalPath.size()), VOLUME_NAME_NONE);
+        length = ::GetFinalPathNameByHandleW(file, finalPath.data(), static_cast<DWORD>(finalPath.size()), form);
     }
-    if (length == 0 || length >= finalPath.size()) return false;
-    // The name meant in its long form, as the final path spells it (the file exists now).
-    std::vector<wchar_t> meant(fullPath.size() + MAX_PATH);
-    DWORD meantLength = ::GetLongPathNameW(fullPath.c_str(), meant.data(), static_cast<DWORD>(meant.size()));
-    const std::wstring longPath =
-        meantLength > 0 && meantLength < meant.size() ? std::wstring(meant.data(), meantLength) : fullPath;
-    const std::wstring expected = BelowVolume(longPath);
-    return ::CompareStringOrdinal(finalPath.data(), static_cast<int>(length), expected.c_str(),
-                                  static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
+    if (length == 0 || length >= finalPath.size()) return std::wstring();
+    std::wstring text(finalPath.data(), length);
+    if (text.compare(0, 8, L"\\\\?\\UNC\\") == 0) return L"\\\\" + text.substr(8);
+    if (text.compare(0, 4, L"\\\\?\\") == 0) return text.substr(4);
+    return text;
+}
+
+inline bool SamePath(const std::wstring& a, const std::wstring& b) {
+    return !a.empty() && ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// A drive mapped to a share: the same path below the volume, on the very volume the drive
+// letter names.
+inline bool SameFileThroughMappedDrive(HANDLE file, const std::wstring& fullPath) {
+    if (!SamePath(FinalPathOf(file, VOLUME_NAME_NONE), BelowVolume(fullPath))) return false;
+    wchar_t root[MAX_PATH] = {};
+    DWORD serial = 0;
+    BY_HANDLE_FILE_INFORMATION info = {};
+    return ::GetVolumePathNameW(fullPath.c_str(), root, MAX_PATH) &&
+           ::GetVolumeInformationW(root, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0) &&
+           ::GetFileInformationByHandle(file, &info) && info.dwVolumeSerialNumber == serial;
 }
 
 }  // namespace checked_file_detail
 
+// Whether the open file is one regular file of a single link at exactly fullPath. The log
+// writer asks this for every line, so the common case costs two cheap queries (not
+// GetFileInformationByHandle, which asks for the volume too) and one final path; a short (8.3)
+// name along the path and a mapped drive are looked at only when the name as given differs.
+inline bool IsPlainFileAt(HANDLE file, const std::wstring& fullPath) {
+    using namespace checked_file_detail;
+    FILE_ATTRIBUTE_TAG_INFO tag = {};
+    FILE_STANDARD_INFO standard = {};
+    if (!::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof(tag)) ||
+        !::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof(standard)) ||
+        (tag.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+        standard.NumberOfLinks != 1) {
+        return false;
+    }
+    const std::wstring finalPath = FinalPathOf(file, VOLUME_NAME_DOS);
+    if (SamePath(finalPath, fullPath)) return true;
+    std::vector<wchar_t> meant(fullPath.size() + MAX_PATH);
+    const DWORD length = ::GetLongPathNameW(fullPath.c_str(), meant.data(), static_cast<DWORD>(meant.size()));
+    if (length == 0 || length >= meant.size()) return false;
+    const std::wstring longPath(meant.data(), length);
+    return SamePath(finalPath, longPath) || SameFileThroughMappedDrive(file, longPath);
+}
+
 // disposition: CREATE_NEW or OPEN_EXISTING. fullPath: absolute (FullPathOf). A file made here
 // is opened with DELETE access besides access, so that a refused one can be removed.
-inline ScopedFileHandle OpenCheckedFile(const std::wstring& fullPath, DWORD access, DWORD disposition) {
+inline ScopedFileHandle OpenCheckedFile(const std::wstring& fullPath, DWORD access, DWORD disposition, DWORD share = 0) {
     const bool create = disposition == CREATE_NEW;
-    ScopedFileHandle file(::CreateFileW(fullPath.c_str(), access | (create ? DELETE : 0), 0, nullptr, disposition,
+    ScopedFileHandle file(::CreateFileW(fullPath.c_str(), access | (create ? DELETE : 0), share, nullptr, disposition,
                                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file || checked_file_detail::IsPlainFileAt(file.get(), fullPath)) return file;
+    if (!file || IsPlainFileAt(file.get(), fullPath)) return file;
     if (create) {
         FILE_DISPOSITION_INFO remove = {TRUE};
         ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &remove, sizeof remove);

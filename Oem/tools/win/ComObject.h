@@ -43,13 +43,15 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
     ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
+        const ULONG left = DropReference();
         if (left == 0) delete this;
         return left;
     }
 
 protected:
     ComObject() = default;
+    // One reference less, the object left alive at 0: for a Derived that ends itself its own way.
+    ULONG DropReference() { return --references_; }
     virtual ~ComObject() = default;
     ComObject(const ComObject&) = delete;
     ComObject& operator=(const ComObject&) = delete;
