@@ -19,22 +19,11 @@ namespace {
 
 using namespace IGlobalTools;
 
-// Neither a missing configuration nor a log path whose parent is missing creates a folder.
-TEST(LogTools, NoConfigurationOrMissingParentWritesNothing) {
-    TestFiles::RemoveConfig();
-    const std::string defaultFolder = TestFiles::CommonAppData() + "Kestovan R470 Driver Package\\";
-    TestFiles::RemoveTree(defaultFolder);
-    MakeTool<ILogEx>(ToolIds::ILogEx)->WriteLog(0, "nothing");
-    EXPECT_FALSE(TestFiles::Exists(defaultFolder));
-    TestLogFolder folder("2", "MissingParent\\Child");
-    MakeTool<ILogEx>(ToolIds::ILogEx)->WriteLog(0, "lost");
-    EXPECT_FALSE(TestFiles::Exists(TestFiles::CommonAppData() + "MissingParent"));
-}
-
 // Steps: "LOG_LV=x" rewrites ksconfig.ini ("LOG_LV=" without the key; "LOG_LV=x old" sets the key in
 // place and dates the file back to one fixed time long past, so that rewrites keep size and time), "no
 // ini" removes it, "rm folder" the log folder, "LOG_PATH=x" names another folder at level 2; "<level>
-// <text>" writes to both logs. Lines are expected in the row's folder, or in the default one.
+// <text>" writes to both logs. Lines are expected in the row's folder, or in the default one; a
+// folder that gets no line, and one a LOG_PATH step names, is not even made.
 struct LevelRow {
     const char* name;
     std::vector<std::string> steps, written, writtenToDefault = {};
@@ -48,6 +37,7 @@ TEST_P(LogLevelTest, WritesLinesTheLevelAdmitsAtThatMoment) {
     auto module = MakeTool<ILogEx>(ToolIds::ILogEx);
     auto shared = MakeTool<ILog>(ToolIds::ILog);
     const FILETIME old = {0, 0x01D5C000};  // the last days of 2019
+    std::vector<std::string> named;
     for (const std::string& step : GetParam().steps) {
         const size_t blank = step.find(' ');
         const bool level = step.rfind("LOG_LV=", 0) == 0;
@@ -63,6 +53,7 @@ TEST_P(LogLevelTest, WritesLinesTheLevelAdmitsAtThatMoment) {
             folder.SetLevel(step.substr(7));
         } else if (step.rfind("LOG_PATH=", 0) == 0) {
             TestFiles::WriteConfig("2", step.substr(9));
+            named.push_back((step.find(':') == std::string::npos ? TestFiles::CommonAppData() : "") + step.substr(9));
         } else if (step == "no ini") {
             TestFiles::RemoveConfig();
         } else if (step == "rm folder") {
@@ -75,20 +66,23 @@ TEST_P(LogLevelTest, WritesLinesTheLevelAdmitsAtThatMoment) {
     EXPECT_EQ(folder.ModuleMessages(), GetParam().written);
     EXPECT_EQ(folder.SharedMessages(), GetParam().written);
     EXPECT_EQ(fallback.ModuleMessages(), GetParam().writtenToDefault);
+    EXPECT_EQ(TestFiles::Exists(fallback.Folder()), !GetParam().writtenToDefault.empty());
+    for (const std::string& path : named) {
+        EXPECT_FALSE(TestFiles::Exists(path)) << path;
+        TestFiles::RemoveTree(path);  // so that the next run starts clean
+    }
 }
 
 const LevelRow kLevelRows[] = {
     {"KeyMissing", {"LOG_LV=", "0 dropped", "2 dropped", "-1 kept"}, {"kept"}},
-    {"LevelZeroThenOne", {"LOG_LV=0", "0 kept", "2 dropped", "LOG_LV=1", "0 too", "2 dropped"}, {"kept", "too"}},
     {"SameSizeAndOldTime", {"LOG_LV=0 old", "2 no", "0 a", "LOG_LV=2 old", "2 b", "LOG_LV=0 old", "2 no"}, {"a", "b"}},
     {"ConfigAppearsAndGoes", {"no ini", "0 dropped", "LOG_LV=0", "0 kept", "no ini", "0 dropped"}, {"kept"}},
     {"FolderDeleted", {"LOG_LV=9", "0 x", "rm folder", "0 kept", "2 %n%s%d%", "LOG_LV=", "0 x"}, {"kept", "%n%s%d%"}},
+    {"MissingParent", {"LOG_PATH=MissingParent\\Child", "2 lost"}, {}},
     // A folder path of 260 characters or more drops the line instead of keeping the last path.
     {"PathTooLong", {"LOG_LV=2", "2 kept", "LOG_PATH=" + std::string(241, 'x'), "2 dropped"}, {"kept"}},
-    {"PathLeavingTheDataFolder",
-     {"LOG_PATH=..\\LevelEscape", "2 a", "LOG_PATH=C:\\LevelEscape", "2 b", "LOG_PATH=\\\\?\\C:\\LevelEscape", "2 c"},
-     {},
-     {"a", "b", "c"}},
+    {"PathLeavingTheDataFolder", {"LOG_PATH=..\\LevelEscape", "2 a", "LOG_PATH=C:\\LevelEscape", "2 b",
+                                  "LOG_PATH=\\\\?\\C:\\LevelEscape", "2 c"}, {}, {"a", "b", "c"}},
 };
 INSTANTIATE_TEST_SUITE_P(Levels, LogLevelTest, ::testing::ValuesIn(kLevelRows), RowName<LevelRow>);
 
@@ -145,16 +139,22 @@ TEST(LogTools, SetLogFileHoldsForTheModuleLogOnly) {
 
 // A line the level filters out is not even formatted: its "%n" leaves the count alone, while an
 // admitted line's "%n" stores it, so the check holds in this build's runtime. (The module log's
-// WriteLog passes its arguments on through WriteLogV.)
-TEST(LogTools, FilteredLineIsNotFormatted) {
+// WriteLog passes its arguments on through WriteLogV.) The install log has a file and a prefix of
+// its own, and keeps a carriage return.
+TEST(LogTools, FilteredLineIsNotFormattedAndTheInstallLogsOwnLine) {
     TestLogFolder folder("1", "NotFormatted");
+    const std::string install = TestFiles::CommonAppData() + "KestovanLog\\logs\\KestoMBIMcommand.log";
+    ::DeleteFileA(install.c_str());
     for (int level : {2, 1}) {
         int counts[] = {-1, -1, -1};
         MakeTool<ILogEx>(ToolIds::ILogEx)->WriteLog(level, "abc%n", &counts[0]);
         MakeTool<ILog>(ToolIds::ILog)->WriteLog(level, "abc%n", &counts[1]);
-        GetInstallLog()->WriteToLog(level, "abc%n", &counts[2]);
+        GetInstallLog()->WriteToLog(level, "abc%n\r", &counts[2]);
         EXPECT_THAT(counts, ::testing::Each(level == 2 ? -1 : 3)) << "level " << level;
     }
+    const std::regex line(std::to_string(::GetCurrentProcessId()) +
+                          R"( \d\d-\d\d \d\d:\d\d:\d\d:\d\d\d CInstallLog::WriteToLog: abc\r\r\n)");
+    EXPECT_TRUE(std::regex_match(TestFiles::ReadAll(install), line)) << TestFiles::ReadAll(install);
 }
 
 TEST(LogTools, EightThreadsWritingAtOnceKeepEveryLineWhole) {
@@ -174,17 +174,6 @@ TEST(LogTools, EightThreadsWritingAtOnceKeepEveryLineWhole) {
         EXPECT_EQ(line.message, "T" + std::to_string(t) + " L" + std::to_string(next[t]++) + " " + body);
     }
     EXPECT_EQ(next, std::vector<int>(8, 40));
-}
-
-TEST(LogTools, InstallLogWritesItsOwnPrefixToItsOwnFile) {
-    TestFiles::ScopedConfig config("2");
-    const std::string path = TestFiles::CommonAppData() + "KestovanLog\\logs\\KestoMBIMcommand.log";
-    ::DeleteFileA(path.c_str());
-    GetInstallLog()->WriteToLog(2, "command %s", "AT\r");
-    GetInstallLog()->WriteToLog(3, "filtered");
-    const std::regex line(std::to_string(::GetCurrentProcessId()) +
-                          R"( \d\d-\d\d \d\d:\d\d:\d\d:\d\d\d CInstallLog::WriteToLog: command AT\r\r\n)");
-    EXPECT_TRUE(std::regex_match(TestFiles::ReadAll(path), line)) << TestFiles::ReadAll(path);
 }
 
 }  // namespace
